@@ -1,0 +1,204 @@
+#include "platform/GraphicsDevice.h"
+
+#include "platform/DebugOutput.h"
+
+#include <SDL.h>
+#include <cmath>
+#include <cstdio>
+#include <new>
+#include <png.h>
+
+// ---------------------------------------------------------------------------
+// DeviceTexture
+
+DeviceTexture::DeviceTexture(GraphicsDevice& device, SDL_Texture* texture, int width, int height,
+                             PixelFormat format)
+    : device(device), texture(texture), width(width), height(height), format(format),
+      shadow(static_cast<std::size_t>(width) * height * 4, 0)
+{
+    device.textureBytes += shadow.size();
+}
+
+DeviceTexture::~DeviceTexture()
+{
+    device.textureBytes -= shadow.size();
+    SDL_DestroyTexture(texture);
+}
+
+std::uint8_t* DeviceTexture::Lock() { return shadow.data(); }
+
+void DeviceTexture::Unlock()
+{
+    if (format == PixelFormat::X8R8G8B8) {
+        // The device ignores the fourth byte of these; our blender does not, so make it opaque.
+        for (std::size_t i = 3; i < shadow.size(); i += 4)
+            shadow[i] = 0xFF;
+    }
+    if (SDL_UpdateTexture(texture, nullptr, shadow.data(), Pitch()) != 0)
+        OutputDebugString(std::string("texture upload failed: ") + SDL_GetError());
+}
+
+// ---------------------------------------------------------------------------
+// GraphicsDevice
+
+std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(SDL_Window* window, int width, int height, bool software,
+                                                       std::string* error)
+{
+    std::unique_ptr<GraphicsDevice> device(new GraphicsDevice);
+    device->window = window;
+    device->backBufferWidth = width;
+    device->backBufferHeight = height;
+    device->clip = {0, 0, width, height};
+    const Uint32 flags = software ? SDL_RENDERER_SOFTWARE : SDL_RENDERER_ACCELERATED;
+    device->renderer = SDL_CreateRenderer(window, -1, flags | SDL_RENDERER_TARGETTEXTURE);
+    if (!device->renderer && !software)
+        device->renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
+    if (!device->renderer) {
+        if (error)
+            *error = std::string("cannot create the renderer: ") + SDL_GetError();
+        return nullptr;
+    }
+    device->backBuffer = SDL_CreateTexture(device->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                           width, height);
+    if (!device->backBuffer || SDL_SetRenderTarget(device->renderer, device->backBuffer) != 0) {
+        if (error)
+            *error = std::string("cannot create the back buffer: ") + SDL_GetError();
+        return nullptr;
+    }
+    SDL_AddEventWatch(&GraphicsDevice::WatchEvents, device.get());
+    return device;
+}
+
+GraphicsDevice::~GraphicsDevice()
+{
+    SDL_DelEventWatch(&GraphicsDevice::WatchEvents, this);
+    if (backBuffer)
+        SDL_DestroyTexture(backBuffer);
+    if (renderer)
+        SDL_DestroyRenderer(renderer);
+}
+
+int GraphicsDevice::WatchEvents(void* device, SDL_Event* event)
+{
+    if (event->type == SDL_RENDER_TARGETS_RESET || event->type == SDL_RENDER_DEVICE_RESET)
+        static_cast<GraphicsDevice*>(device)->lost = true;
+    return 1;
+}
+
+std::unique_ptr<DeviceTexture> GraphicsDevice::CreateTexture(int width, int height, PixelFormat format)
+{
+    const std::size_t bytes = static_cast<std::size_t>(width) * height * 4;
+    if (width <= 0 || height <= 0)
+        return nullptr;
+    if (textureBytes + bytes > budget)
+        throw std::bad_alloc();
+    SDL_Texture* texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, width,
+                                             height);
+    if (!texture) {
+        OutputDebugString(std::string("cannot create a texture: ") + SDL_GetError());
+        return nullptr;
+    }
+    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+    return std::unique_ptr<DeviceTexture>(new DeviceTexture(*this, texture, width, height, format));
+}
+
+void GraphicsDevice::Clear(std::uint32_t argb)
+{
+    SDL_RenderSetClipRect(renderer, nullptr);
+    SDL_SetRenderDrawColor(renderer, (argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF, argb >> 24);
+    SDL_RenderClear(renderer);
+    SetClip(clip);
+}
+
+void GraphicsDevice::Draw(DeviceTexture& texture, const Rect& source, float destX, float destY, float destW,
+                          float destH, std::uint32_t colour, float angle)
+{
+    SDL_Texture* t = texture.texture;
+    SDL_SetTextureColorMod(t, (colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
+    SDL_SetTextureAlphaMod(t, colour >> 24);
+    // Magnification samples the nearest texel, minification filters linearly.
+    const bool magnified = destW >= float(source.Width()) && destH >= float(source.Height());
+    SDL_SetTextureScaleMode(t, magnified ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    const SDL_Rect src{source.left, source.top, source.Width(), source.Height()};
+    const SDL_FRect dst{destX, destY, destW, destH};
+    if (angle == 0.0f)
+        SDL_RenderCopyF(renderer, t, &src, &dst);
+    else
+        SDL_RenderCopyExF(renderer, t, &src, &dst, double(angle) * 180.0 / M_PI, nullptr, SDL_FLIP_NONE);
+}
+
+void GraphicsDevice::SetClip(const Rect& r)
+{
+    clip = r;
+    const SDL_Rect rect{r.left, r.top, std::max(0, r.Width()), std::max(0, r.Height())};
+    if (rect.w == 0 || rect.h == 0) {
+        // SDL treats an empty clip rectangle as "no clipping"; a one-pixel clip far
+        // outside the back buffer clips everything instead.
+        const SDL_Rect nowhere{-10, -10, 1, 1};
+        SDL_RenderSetClipRect(renderer, &nowhere);
+        return;
+    }
+    SDL_RenderSetClipRect(renderer, &rect);
+}
+
+void GraphicsDevice::Present()
+{
+    int outW = 0, outH = 0;
+    SDL_SetRenderTarget(renderer, nullptr);
+    SDL_GetRendererOutputSize(renderer, &outW, &outH);
+    const double scale = std::min(double(outW) / backBufferWidth, double(outH) / backBufferHeight);
+    const int w = static_cast<int>(backBufferWidth * scale);
+    const int h = static_cast<int>(backBufferHeight * scale);
+    const SDL_Rect dst{(outW - w) / 2, (outH - h) / 2, w, h};
+    SDL_RenderSetClipRect(renderer, nullptr);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    SDL_SetTextureScaleMode(backBuffer, SDL_ScaleModeLinear);
+    SDL_SetTextureBlendMode(backBuffer, SDL_BLENDMODE_NONE);
+    SDL_RenderCopy(renderer, backBuffer, nullptr, &dst);
+    SDL_RenderPresent(renderer);
+    if (SDL_SetRenderTarget(renderer, backBuffer) != 0)
+        lost = true;
+    SetClip(clip);
+}
+
+std::vector<std::uint32_t> GraphicsDevice::ReadBackBuffer()
+{
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(backBufferWidth) * backBufferHeight);
+    SDL_RenderSetClipRect(renderer, nullptr);
+    if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), backBufferWidth * 4) != 0)
+        OutputDebugString(std::string("cannot read the back buffer: ") + SDL_GetError());
+    SetClip(clip);
+    return pixels;
+}
+
+bool GraphicsDevice::WritePng(const std::string& path)
+{
+    const std::vector<std::uint32_t> pixels = ReadBackBuffer();
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = false;
+    if (png && info && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, backBufferWidth, backBufferHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        std::vector<png_byte> row(static_cast<std::size_t>(backBufferWidth) * 3);
+        for (int y = 0; y < backBufferHeight; ++y) {
+            for (int x = 0; x < backBufferWidth; ++x) {
+                const std::uint32_t p = pixels[static_cast<std::size_t>(y) * backBufferWidth + x];
+                row[x * 3 + 0] = (p >> 16) & 0xFF;
+                row[x * 3 + 1] = (p >> 8) & 0xFF;
+                row[x * 3 + 2] = p & 0xFF;
+            }
+            png_write_row(png, row.data());
+        }
+        png_write_end(png, nullptr);
+        ok = true;
+    }
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0 && ok;
+}

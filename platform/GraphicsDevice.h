@@ -1,0 +1,109 @@
+#pragma once
+// Drawing over SDL_Renderer: an 800x600 target texture is the back buffer,
+// textures are ARGB8888 with a system-memory shadow that Lock hands out (as
+// dynamic textures are locked), a draw is a copy with colour and alpha
+// modulation, blending and rotation, the clip rectangle is the viewport, and
+// Present scales the back buffer into the window with letterbox bars.
+//
+// A texture-memory budget makes running out of memory real: creating a texture
+// beyond it raises std::bad_alloc. Render-target and device resets from SDL
+// latch "lost" until the device is created again.
+//
+// Leaves out: mipmaps (only the top level is ever used), depth, shaders.
+
+#include "app/events/Geometry.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+class GraphicsDevice;
+
+enum class PixelFormat {
+    A8R8G8B8,  // 32 bits, B G R A in memory, straight alpha
+    X8R8G8B8,  // the same layout, the fourth byte ignored: opaque (video frames)
+};
+
+// One device texture. Destroy it before its device.
+class DeviceTexture {
+public:
+    ~DeviceTexture();
+    DeviceTexture(const DeviceTexture&) = delete;
+    DeviceTexture& operator=(const DeviceTexture&) = delete;
+
+    int Width() const { return width; }
+    int Height() const { return height; }
+    PixelFormat Format() const { return format; }
+    int Pitch() const { return width * 4; }
+
+    // The top level's pixels, written back to the device by Unlock.
+    std::uint8_t* Lock();
+    void Unlock();
+
+private:
+    friend class GraphicsDevice;
+    DeviceTexture(GraphicsDevice& device, SDL_Texture* texture, int width, int height, PixelFormat format);
+
+    GraphicsDevice& device;
+    SDL_Texture* texture;              // owned
+    int width;                         // power-of-two sides
+    int height;
+    PixelFormat format;
+    std::vector<std::uint8_t> shadow;  // what Lock returns; uploaded on Unlock
+};
+
+class GraphicsDevice {
+public:
+    // Nullptr and a reason in *error when no renderer or back buffer can be made.
+    // software: the software renderer (tests, benchmarks, machines without GL).
+    static std::unique_ptr<GraphicsDevice> Create(SDL_Window* window, int backBufferWidth, int backBufferHeight,
+                                                  bool software, std::string* error);
+    ~GraphicsDevice();
+    GraphicsDevice(const GraphicsDevice&) = delete;
+    GraphicsDevice& operator=(const GraphicsDevice&) = delete;
+
+    // Raises std::bad_alloc when the budget cannot hold it; nullptr on other failures.
+    std::unique_ptr<DeviceTexture> CreateTexture(int width, int height, PixelFormat format);
+
+    void Clear(std::uint32_t argb);
+    // Copies source (texels) of texture into dest (back-buffer pixels, float
+    // edges), modulated by colour, blended, rotated by angle radians clockwise
+    // about dest's centre.
+    void Draw(DeviceTexture& texture, const Rect& source, float destX, float destY, float destW, float destH,
+              std::uint32_t colour, float angle);
+    void SetClip(const Rect& clip);
+    Rect GetClip() const { return clip; }
+    void Present();
+
+    // Read-back of the back buffer, row after row, ARGB.
+    std::vector<std::uint32_t> ReadBackBuffer();
+    bool WritePng(const std::string& path);
+
+    bool IsLost() const { return lost; }
+    void MarkLost() { lost = true; }
+
+    void SetTextureBudget(std::size_t bytes) { budget = bytes; }
+    std::size_t TextureBytes() const { return textureBytes; }
+    int BackBufferWidth() const { return backBufferWidth; }
+    int BackBufferHeight() const { return backBufferHeight; }
+
+private:
+    friend class DeviceTexture;
+    GraphicsDevice() = default;
+    static int WatchEvents(void* device, union SDL_Event* event);
+
+    SDL_Window* window = nullptr;        // not owned
+    SDL_Renderer* renderer = nullptr;    // owned
+    SDL_Texture* backBuffer = nullptr;   // owned render target
+    int backBufferWidth = 0;
+    int backBufferHeight = 0;
+    Rect clip;                           // the viewport, in back-buffer pixels
+    bool lost = false;                   // latched by SDL's reset events
+    std::size_t budget = 512u << 20;     // bytes of texture memory allowed
+    std::size_t textureBytes = 0;        // bytes held by live textures
+};

@@ -1,0 +1,277 @@
+#include "platform/InputTranslation.h"
+
+#include "app/events/IMEvent.h"
+
+namespace {
+
+std::uint32_t ModifierBits(SDL_Keymod modifiers)
+{
+    std::uint32_t bits = 0;
+    if (modifiers & KMOD_SHIFT)
+        bits |= MouseKey::Shift;
+    if (modifiers & KMOD_CTRL)
+        bits |= MouseKey::Control;
+    return bits;
+}
+
+std::uint32_t ButtonBit(Uint8 sdlButton)
+{
+    switch (sdlButton) {
+    case SDL_BUTTON_LEFT:
+        return MouseKey::Left;
+    case SDL_BUTTON_RIGHT:
+        return MouseKey::Right;
+    case SDL_BUTTON_MIDDLE:
+        return MouseKey::Middle;
+    default:
+        return 0;
+    }
+}
+
+// Windows key data: repeat count 1, scan code, context (Alt), previous state, transition.
+std::uint32_t KeyData(const SDL_KeyboardEvent& key, bool altHeld)
+{
+    std::uint32_t data = 1 | ((static_cast<std::uint32_t>(key.keysym.scancode) & 0xFF) << 16);
+    if (altHeld)
+        data |= 1u << 29;
+    if (key.type == SDL_KEYUP)
+        data |= (1u << 30) | (1u << 31);
+    else if (key.repeat)
+        data |= 1u << 30;
+    return data;
+}
+
+// The character Windows adds after the key down of these keys.
+std::uint32_t ControlCharacter(SDL_Scancode scancode)
+{
+    switch (scancode) {
+    case SDL_SCANCODE_BACKSPACE:
+        return 8;
+    case SDL_SCANCODE_TAB:
+        return 9;
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER:
+        return 13;
+    case SDL_SCANCODE_ESCAPE:
+        return 27;
+    default:
+        return 0;
+    }
+}
+
+void AppendText(const char* utf8, std::vector<Msg>& out)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+    while (*p) {
+        char32_t c;
+        int extra;
+        if (*p < 0x80) {
+            c = *p;
+            extra = 0;
+        } else if ((*p >> 5) == 0x6) {
+            c = *p & 0x1F;
+            extra = 1;
+        } else if ((*p >> 4) == 0xE) {
+            c = *p & 0x0F;
+            extra = 2;
+        } else if ((*p >> 3) == 0x1E) {
+            c = *p & 0x07;
+            extra = 3;
+        } else {
+            ++p;  // a stray continuation byte: skip it
+            continue;
+        }
+        ++p;
+        bool valid = true;
+        for (int i = 0; i < extra; ++i, ++p) {
+            if ((*p & 0xC0) != 0x80) {
+                valid = false;
+                break;
+            }
+            c = (c << 6) | (*p & 0x3F);
+        }
+        if (!valid)
+            continue;
+        // One message per UTF-16 unit, as Windows sends characters outside the BMP.
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out.push_back({EventCode::Char, static_cast<std::uint32_t>(0xD800 + (c >> 10)), 1});
+            out.push_back({EventCode::Char, static_cast<std::uint32_t>(0xDC00 + (c & 0x3FF)), 1});
+        } else {
+            out.push_back({EventCode::Char, static_cast<std::uint32_t>(c), 1});
+        }
+    }
+}
+
+}  // namespace
+
+unsigned VirtualKeyFromScancode(SDL_Scancode s)
+{
+    if (s >= SDL_SCANCODE_A && s <= SDL_SCANCODE_Z)
+        return 'A' + (s - SDL_SCANCODE_A);
+    if (s >= SDL_SCANCODE_1 && s <= SDL_SCANCODE_9)
+        return '1' + (s - SDL_SCANCODE_1);
+    if (s >= SDL_SCANCODE_F1 && s <= SDL_SCANCODE_F12)
+        return 112 + (s - SDL_SCANCODE_F1);
+    if (s >= SDL_SCANCODE_KP_1 && s <= SDL_SCANCODE_KP_9)
+        return 97 + (s - SDL_SCANCODE_KP_1);
+    switch (s) {
+    case SDL_SCANCODE_0: return '0';
+    case SDL_SCANCODE_KP_0: return 96;
+    case SDL_SCANCODE_BACKSPACE: return 8;
+    case SDL_SCANCODE_TAB: return 9;
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER: return 13;
+    case SDL_SCANCODE_LSHIFT:
+    case SDL_SCANCODE_RSHIFT: return 16;
+    case SDL_SCANCODE_LCTRL:
+    case SDL_SCANCODE_RCTRL: return 17;
+    case SDL_SCANCODE_LALT:
+    case SDL_SCANCODE_RALT: return 18;
+    case SDL_SCANCODE_PAUSE: return 19;
+    case SDL_SCANCODE_CAPSLOCK: return 20;
+    case SDL_SCANCODE_ESCAPE: return 27;
+    case SDL_SCANCODE_SPACE: return 32;
+    case SDL_SCANCODE_PAGEUP: return 33;
+    case SDL_SCANCODE_PAGEDOWN: return 34;
+    case SDL_SCANCODE_END: return 35;
+    case SDL_SCANCODE_HOME: return 36;
+    case SDL_SCANCODE_LEFT: return 37;
+    case SDL_SCANCODE_UP: return 38;
+    case SDL_SCANCODE_RIGHT: return 39;
+    case SDL_SCANCODE_DOWN: return 40;
+    case SDL_SCANCODE_INSERT: return 45;
+    case SDL_SCANCODE_DELETE: return 46;
+    case SDL_SCANCODE_KP_MULTIPLY: return 106;
+    case SDL_SCANCODE_KP_PLUS: return 107;
+    case SDL_SCANCODE_KP_MINUS: return 109;
+    case SDL_SCANCODE_KP_PERIOD: return 110;
+    case SDL_SCANCODE_KP_DIVIDE: return 111;
+    case SDL_SCANCODE_SEMICOLON: return 186;
+    case SDL_SCANCODE_EQUALS: return 187;
+    case SDL_SCANCODE_COMMA: return 188;
+    case SDL_SCANCODE_MINUS: return 189;
+    case SDL_SCANCODE_PERIOD: return 190;
+    case SDL_SCANCODE_SLASH: return 191;
+    case SDL_SCANCODE_GRAVE: return 192;
+    case SDL_SCANCODE_LEFTBRACKET: return 219;
+    case SDL_SCANCODE_BACKSLASH: return 220;
+    case SDL_SCANCODE_RIGHTBRACKET: return 221;
+    case SDL_SCANCODE_APOSTROPHE: return 222;
+    default: return 0;
+    }
+}
+
+void TranslateEvent(const SDL_Event& event, const Letterbox& letterbox, SDL_Keymod keyModifiers,
+                    InputState& state, std::vector<Msg>& out)
+{
+    switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        const unsigned vk = VirtualKeyFromScancode(event.key.keysym.scancode);
+        if (vk == 0)
+            return;
+        const bool down = event.type == SDL_KEYDOWN;
+        // Alt held (or Alt itself, or F10) makes the system-key messages, as on Windows;
+        // Ctrl+Alt (AltGr) types ordinary keys.
+        const bool alt = (keyModifiers & KMOD_ALT) != 0 && (keyModifiers & KMOD_CTRL) == 0;
+        const bool system = alt || vk == 18 || vk == 121;
+        const unsigned message = system ? (down ? EventCode::SysKeyDown : EventCode::SysKeyUp)
+                                        : (down ? EventCode::KeyDown : EventCode::KeyUp);
+        out.push_back({message, vk, KeyData(event.key, alt)});
+        if (down && !system) {
+            if (std::uint32_t c = ControlCharacter(event.key.keysym.scancode))
+                out.push_back({EventCode::Char, c, KeyData(event.key, false)});
+        }
+        return;
+    }
+    case SDL_TEXTINPUT:
+        AppendText(event.text.text, out);
+        return;
+    case SDL_MOUSEMOTION:
+        state.lastX = letterbox.ToBackX(event.motion.x);
+        state.lastY = letterbox.ToBackY(event.motion.y);
+        out.push_back({EventCode::MouseMove, state.buttons | ModifierBits(keyModifiers), 0, state.lastX, state.lastY});
+        return;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        const std::uint32_t bit = ButtonBit(event.button.button);
+        if (bit == 0)
+            return;
+        const bool down = event.type == SDL_MOUSEBUTTONDOWN;
+        if (down)
+            state.buttons |= bit;
+        else
+            state.buttons &= ~bit;
+        state.lastX = letterbox.ToBackX(event.button.x);
+        state.lastY = letterbox.ToBackY(event.button.y);
+        unsigned message;
+        if (bit == MouseKey::Left)
+            message = down ? (event.button.clicks % 2 == 0 ? EventCode::LeftDoubleClick : EventCode::LeftDown)
+                           : EventCode::LeftUp;
+        else if (bit == MouseKey::Right)
+            message = down ? EventCode::RightDown : EventCode::RightUp;
+        else
+            message = down ? EventCode::MiddleDown : EventCode::MiddleUp;
+        out.push_back({message, state.buttons | ModifierBits(keyModifiers), 0, state.lastX, state.lastY});
+        return;
+    }
+    case SDL_MOUSEWHEEL: {
+        int notches = event.wheel.y;
+        if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED)
+            notches = -notches;
+        if (notches == 0)
+            return;
+        const auto distance = static_cast<std::uint16_t>(static_cast<std::int16_t>(notches * 120));
+        const std::uint32_t word = (std::uint32_t(distance) << 16) | state.buttons | ModifierBits(keyModifiers);
+        out.push_back({EventCode::Wheel, word, 0, state.lastX, state.lastY});
+        return;
+    }
+    case SDL_WINDOWEVENT:
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_ENTER:
+            out.push_back({WM_MOUSEENTER, 0, 0, state.lastX, state.lastY});
+            return;
+        case SDL_WINDOWEVENT_LEAVE:
+            out.push_back({WM_MOUSELEAVE, 0, 0, state.lastX, state.lastY});
+            return;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            out.push_back({WM_SIZE, SIZE_MINIMIZED, 0});
+            return;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED: {
+            const bool sized = event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
+            const auto w = static_cast<std::uint32_t>(sized ? event.window.data1 : letterbox.windowWidth) & 0xFFFF;
+            const auto h = static_cast<std::uint32_t>(sized ? event.window.data2 : letterbox.windowHeight) & 0xFFFF;
+            out.push_back({WM_SIZE, SIZE_RESTORED, w | (h << 16)});
+            return;
+        }
+        case SDL_WINDOWEVENT_EXPOSED:
+            out.push_back({WM_PAINT, 0, 0});
+            return;
+        case SDL_WINDOWEVENT_SHOWN:
+            out.push_back({WM_SHOWWINDOW, 1, 0});
+            return;
+        case SDL_WINDOWEVENT_HIDDEN:
+            out.push_back({WM_SHOWWINDOW, 0, 0});
+            return;
+        case SDL_WINDOWEVENT_CLOSE:
+            out.push_back({WM_CLOSE, 0, 0});
+            return;
+        default:
+            return;
+        }
+    case SDL_QUIT:
+        out.push_back({WM_CLOSE, 0, 0});
+        return;
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+        // The graphics device latches the loss itself; a paint message lets the
+        // window restore it.
+        out.push_back({WM_PAINT, 0, 0});
+        return;
+    default:
+        return;
+    }
+}

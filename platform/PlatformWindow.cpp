@@ -1,0 +1,73 @@
+#include "platform/PlatformWindow.h"
+
+#include "platform/DebugOutput.h"
+
+#include <SDL.h>
+
+std::unique_ptr<PlatformWindow> PlatformWindow::Create(const std::wstring& title, bool fullscreen, std::string* error)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        if (error)
+            *error = std::string("cannot start SDL video: ") + SDL_GetError();
+        return nullptr;
+    }
+    // Windows' double-click behaviour: the system setting decides; SDL's default is
+    // the same 500 ms. Keep the desktop's screen saver and let Alt+Tab work.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    std::unique_ptr<PlatformWindow> result(new PlatformWindow);
+    const Uint32 flags = SDL_WINDOW_HIDDEN | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_RESIZABLE);
+    result->window = SDL_CreateWindow(ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                      result->letterbox.backBufferWidth, result->letterbox.backBufferHeight, flags);
+    if (!result->window) {
+        if (error)
+            *error = std::string("cannot create the window: ") + SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        return nullptr;
+    }
+    return result;
+}
+
+PlatformWindow::~PlatformWindow()
+{
+    if (window)
+        SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+const Letterbox& PlatformWindow::GetLetterbox()
+{
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window, &w, &h);
+    if (w > 0 && h > 0) {
+        letterbox.windowWidth = w;
+        letterbox.windowHeight = h;
+    }
+    return letterbox;
+}
+
+void PlatformWindow::Show() { SDL_ShowWindow(window); }
+
+bool PlatformWindow::IsMinimized() const { return (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED) != 0; }
+
+bool PlatformWindow::IsHidden() const { return (SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN) != 0; }
+
+namespace {
+int cursorCount = 0;  // main thread only
+}
+
+int ShowCursor(bool show)
+{
+    cursorCount += show ? 1 : -1;
+    if (SDL_WasInit(SDL_INIT_VIDEO))
+        SDL_ShowCursor(cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    return cursorCount;
+}
+
+bool IsControlKeyDown() { return (SDL_GetModState() & KMOD_CTRL) != 0; }
+
+Point GetCursorPosition(const Letterbox& letterbox)
+{
+    int x = 0, y = 0;
+    SDL_GetMouseState(&x, &y);
+    return {letterbox.ToBackX(x), letterbox.ToBackY(y)};
+}

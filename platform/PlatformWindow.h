@@ -1,0 +1,45 @@
+#pragma once
+// The program's one window: SDL, full screen on the desktop (or a plain window
+// of the back buffer's size), with the letterbox that maps it to 800x600.
+//
+// Provides: creation and destruction of the window and of SDL's video and event
+// subsystems, the letterbox, the cursor display count, the Control key state and
+// the cursor position. Leaves out: menus, window classes, several windows.
+
+#include "app/events/Geometry.h"
+#include "platform/Letterbox.h"
+
+#include <memory>
+#include <string>
+
+struct SDL_Window;
+
+class PlatformWindow {
+public:
+    // Nullptr and a one-line reason in *error when SDL or the window cannot be set up.
+    static std::unique_ptr<PlatformWindow> Create(const std::wstring& title, bool fullscreen, std::string* error);
+    ~PlatformWindow();
+    PlatformWindow(const PlatformWindow&) = delete;
+    PlatformWindow& operator=(const PlatformWindow&) = delete;
+
+    SDL_Window* Handle() const { return window; }
+    // The letterbox for the window's current drawable size.
+    const Letterbox& GetLetterbox();
+    void Show();
+    bool IsMinimized() const;
+    bool IsHidden() const;
+
+private:
+    PlatformWindow() = default;
+
+    SDL_Window* window = nullptr;  // owned; destroyed before SDL's video subsystem quits
+    Letterbox letterbox;           // refreshed by GetLetterbox
+};
+
+// Windows' cursor display count: the cursor shows while the count is >= 0.
+// Returns the new count.
+int ShowCursor(bool show);
+// Whether a Control key is held now.
+bool IsControlKeyDown();
+// The pointer position in back-buffer coordinates.
+Point GetCursorPosition(const Letterbox& letterbox);

@@ -1,0 +1,199 @@
+#include "reporting/AtomicFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string Describe(const std::string& what, const std::string& path)
+{
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Makes a rename or a new name in the folder durable. Some file systems cannot sync a folder; the rename has
+// happened all the same, so a failure here is not the caller's failure.
+void SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool WriteAll(int fd, std::string_view contents)
+{
+    while (!contents.empty()) {
+        const ssize_t written = ::write(fd, contents.data(), contents.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        contents.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Creates a file no one else can have prepared: O_EXCL refuses an existing name and O_NOFOLLOW a planted symbolic
+// link, which matters in a folder other accounts can write.
+int CreateFreshFile(const std::string& path)
+{
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
+// A hidden name beside `path`, unlikely to be taken; CreateFreshFile still refuses it when it is.
+std::string TemporaryNameBeside(const std::string& path)
+{
+    static thread_local std::mt19937 random{std::random_device{}()};
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + name + "." + std::to_string(random() % 1000000000u) + ".tmp";
+}
+
+// The contents and the permission bits of the new file reach the disk before the rename makes it visible.
+bool FillAndSync(int fd, std::string_view contents, const std::string& path, std::string& whyNot)
+{
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
+        whyNot = Describe("cannot set the permissions of the new", path);
+        return false;
+    }
+    if (!WriteAll(fd, contents)) {
+        whyNot = Describe("cannot write the new", path);
+        return false;
+    }
+    if (::fsync(fd) != 0) {
+        whyNot = Describe("cannot flush the new", path);
+        return false;
+    }
+    return true;
+}
+
+std::string Timestamp()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    ::localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
+bool CopyFileContents(int from, int to)
+{
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return ::fsync(to) == 0;
+        if (!WriteAll(to, std::string_view(buffer, static_cast<std::size_t>(got))))
+            return false;
+    }
+}
+
+enum class CopyOutcome { Copied, NameTaken, Failed };
+
+// The copy for when a hard link is refused (a file system without links, or a file of another account under the
+// kernel's protected_hardlinks rule).
+CopyOutcome CopyToFreshFile(const std::string& path, const std::string& backupPath, std::string& whyNot)
+{
+    const int to = CreateFreshFile(backupPath);
+    if (to < 0) {
+        whyNot = Describe("cannot create", backupPath);
+        return errno == EEXIST ? CopyOutcome::NameTaken : CopyOutcome::Failed;
+    }
+    const int from = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    bool copied = from >= 0;
+    if (!copied)
+        whyNot = Describe("cannot read", path);
+    else if (!(copied = CopyFileContents(from, to)))
+        whyNot = Describe("cannot copy to", backupPath);
+    if (from >= 0)
+        ::close(from);
+    if (::close(to) != 0 && copied) {
+        whyNot = Describe("cannot close", backupPath);
+        copied = false;
+    }
+    if (!copied)
+        ::unlink(backupPath.c_str());
+    return copied ? CopyOutcome::Copied : CopyOutcome::Failed;
+}
+
+} // namespace
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view contents, std::string& whyNot)
+{
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = TemporaryNameBeside(path);
+        fd = CreateFreshFile(temporary);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        whyNot = Describe("cannot create a new file beside", path);
+        return false;
+    }
+    bool done = FillAndSync(fd, contents, path, whyNot);
+    if (::close(fd) != 0 && done) {
+        whyNot = Describe("cannot close the new", path);
+        done = false;
+    }
+    if (done && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        whyNot = Describe("cannot rename the new file over", path);
+        done = false;
+    }
+    if (!done) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    SyncFolder(FolderOf(path));
+    return true;
+}
+
+bool KeepBackupOfFile(const std::string& path, std::string& backupPath, std::string& whyNot)
+{
+    const std::string stem = path + "." + Timestamp();
+    for (int number = 1; number < 1000; ++number) {
+        backupPath = number == 1 ? stem : stem + "-" + std::to_string(number);
+        // A hard link keeps the very file under the new name at once, whatever its size and even when it cannot be read.
+        if (::link(path.c_str(), backupPath.c_str()) == 0) {
+            SyncFolder(FolderOf(path));
+            return true;
+        }
+        if (errno == EEXIST)
+            continue;
+        const CopyOutcome outcome = CopyToFreshFile(path, backupPath, whyNot);
+        if (outcome == CopyOutcome::NameTaken)
+            continue;
+        if (outcome == CopyOutcome::Failed)
+            return false;
+        SyncFolder(FolderOf(path));
+        return true;
+    }
+    whyNot = "no free backup name beside " + path;
+    return false;
+}

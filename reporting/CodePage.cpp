@@ -1,0 +1,103 @@
+#include "reporting/CodePage.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/TransService.hpp>
+
+using namespace XERCES_CPP_NAMESPACE;
+
+namespace {
+
+constexpr char Unrepresentable = '?';
+
+// XML 1.0 admits no C0 control but these three, not even as a character reference.
+bool XmlCanCarry(wchar_t c)
+{
+    return c >= 0x20 || c == L'\t' || c == L'\n' || c == L'\r';
+}
+
+} // namespace
+
+CodePage::CodePage()
+{
+    XMLTransService::Codes result = XMLTransService::Ok;
+    transcoder.reset(XMLPlatformUtils::fgTransService->makeNewTranscoderFor("windows-1251", result, 1024));
+    if (!transcoder || result != XMLTransService::Ok)
+        throw std::runtime_error("the XML library has no windows-1251 transcoder");
+
+    // The narrowing table is read off the transcoder itself, so that narrowing and widening can never disagree.
+    for (int byte = 1; byte < 256; ++byte) {
+        const XMLByte source = static_cast<XMLByte>(byte);
+        XMLCh target = 0;
+        XMLSize_t eaten = 0;
+        unsigned char size = 0;
+        try {
+            if (transcoder->transcodeFrom(&source, 1, &target, 1, eaten, &size) != 1)
+                continue;
+        } catch (const XMLException&) {
+            continue;  // a byte the code page leaves undefined
+        }
+        if (target == 0xFFFD || target == 0x1A)
+            continue;  // the transcoder's own stand-ins for an undefined byte
+        byteToChar[byte] = target;
+        charToByte.emplace_back(target, static_cast<char>(byte));
+    }
+    std::sort(charToByte.begin(), charToByte.end());
+}
+
+CodePage::~CodePage() = default;
+
+std::string CodePage::Narrow(std::wstring_view text) const
+{
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (wchar_t c : text) {
+        if (c == L'"')
+            c = L'\'';
+        if (!XmlCanCarry(c) || c < 0 || c > 0xFFFF) {
+            bytes.push_back(Unrepresentable);
+            continue;
+        }
+        if (c < 0x80 && byteToChar[c] == static_cast<char16_t>(c)) {
+            bytes.push_back(static_cast<char>(c));
+            continue;
+        }
+        const auto found = std::lower_bound(charToByte.begin(), charToByte.end(), std::pair(static_cast<char16_t>(c), '\0'),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+        bytes.push_back(found != charToByte.end() && found->first == c ? found->second : Unrepresentable);
+    }
+    return bytes;
+}
+
+std::u16string CodePage::ToUtf16(std::string_view bytes) const
+{
+    // A single-byte code page gives exactly one UTF-16 unit per byte.
+    std::u16string text(bytes.size(), u'\0');
+    std::vector<unsigned char> sizes(bytes.size());
+    XMLSize_t done = 0;
+    while (done < bytes.size()) {
+        XMLSize_t eaten = 0;
+        const XMLSize_t made = transcoder->transcodeFrom(reinterpret_cast<const XMLByte*>(bytes.data()) + done,
+            bytes.size() - done, text.data() + done, bytes.size() - done, eaten, sizes.data() + done);
+        if (eaten == 0 || made != eaten)
+            break;
+        done += eaten;
+    }
+    text.resize(done);
+    return text;
+}
+
+std::wstring CodePage::ToWide(std::string_view bytes) const
+{
+    const std::u16string text = ToUtf16(bytes);
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string CodePage::ToUtf8(std::string_view bytes) const
+{
+    const std::u16string text = ToUtf16(bytes);
+    const TranscodeToStr utf8(text.data(), text.size(), "UTF-8");
+    return std::string(reinterpret_cast<const char*>(utf8.str()), utf8.length());
+}

@@ -1,0 +1,181 @@
+// The drawing primitive, read back pixel by pixel from the software renderer.
+
+#include "render/IMRenderDevice.h"
+#include "support/HeadlessDisplay.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Distinct opaque texels, so a misplaced or resampled pixel shows.
+std::uint32_t Pattern(int x, int y) { return 0xFF000000u | (x * 2 << 16) | (y * 6 << 8) | ((x + y) & 0xFF); }
+std::uint32_t OpaqueRed(int, int) { return 0xFFFF0000u; }
+std::uint32_t HalfGreen(int, int) { return 0x8000FF00u; }
+
+class RenderDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(device.InitDevice(75, &display.Window(), true, 800, 600), 0);
+        device.BeginFrame();
+    }
+    void ReadBack() { display.ReadBack(device); }
+
+    HeadlessDisplay display;
+    IMRenderDevice device;
+};
+
+}  // namespace
+
+TEST_F(RenderDeviceTest, PictureLandsTexelForPixel)
+{
+    auto texture = MakeTexture(device, 97, 39, Pattern);
+    ASSERT_TRUE(texture);
+    EXPECT_EQ(texture->Width(), 128);
+    EXPECT_EQ(texture->Height(), 64);
+    device.DrawDeviceTexture(*texture, {0, 0, 97, 39}, {10, 20, 107, 59}, nullptr, 0xFFFFFFFF, 0.0f);
+    ReadBack();
+    for (int y = 19; y <= 59; ++y)
+        for (int x = 9; x <= 107; ++x) {
+            const bool inside = x >= 10 && x <= 106 && y >= 20 && y <= 58;
+            ASSERT_EQ(display.Pixel(x, y), inside ? Pattern(x - 10, y - 20) : 0xFF000000u) << x << "," << y;
+        }
+}
+
+TEST_F(RenderDeviceTest, ColourModulation)
+{
+    auto red = MakeTexture(device, 4, 4, OpaqueRed);
+    // Half alpha with white colour: half the picture's opacity over black.
+    device.DrawDeviceTexture(*red, {0, 0, 4, 4}, {0, 0, 4, 4}, nullptr, 0x80FFFFFF, 0.0f);
+    // Black colour keeps the picture's own alpha: a half-transparent green turns half black.
+    auto green = MakeTexture(device, 4, 4, HalfGreen);
+    auto white = MakeTexture(device, 4, 4, [](int, int) { return 0xFFFFFFFFu; });
+    device.DrawDeviceTexture(*white, {0, 0, 4, 4}, {10, 0, 14, 4}, nullptr, 0xFFFFFFFF, 0.0f);
+    device.DrawDeviceTexture(*green, {0, 0, 4, 4}, {10, 0, 14, 4}, nullptr, 0xFF000000, 0.0f);
+    ReadBack();
+    const std::uint32_t halfRed = display.Pixel(1, 1);
+    EXPECT_NEAR(int((halfRed >> 16) & 0xFF), 128, 2);
+    EXPECT_EQ(halfRed & 0xFFFF, 0u);
+    const std::uint32_t halfBlack = display.Pixel(11, 1);
+    for (int shift : {0, 8, 16})
+        EXPECT_NEAR(int((halfBlack >> shift) & 0xFF), 127, 2) << shift;
+}
+
+TEST_F(RenderDeviceTest, DrawOriginMovesEveryDestination)
+{
+    auto red = MakeTexture(device, 10, 10, OpaqueRed);
+    device.drawOrigin = {100, 50};
+    device.DrawDeviceTexture(*red, {0, 0, 10, 10}, {0, 0, 10, 10}, nullptr, 0xFFFFFFFF, 0.0f);
+    ReadBack();
+    EXPECT_EQ(display.Pixel(100, 50), 0xFFFF0000u);
+    EXPECT_EQ(display.Pixel(109, 59), 0xFFFF0000u);
+    EXPECT_EQ(display.Pixel(110, 60), 0xFF000000u);
+    EXPECT_EQ(display.Pixel(99, 49), 0xFF000000u);
+    EXPECT_EQ(display.Pixel(0, 0), 0xFF000000u);
+}
+
+TEST_F(RenderDeviceTest, ViewportClips)
+{
+    auto red = MakeTexture(device, 50, 50, OpaqueRed);
+    device.SetViewport({20, 20, 10, 10});
+    device.DrawDeviceTexture(*red, {0, 0, 50, 50}, {0, 0, 50, 50}, nullptr, 0xFFFFFFFF, 0.0f);
+    const Viewport v = device.GetViewport();
+    EXPECT_EQ(v.x, 20);
+    EXPECT_EQ(v.width, 10);
+    // An empty viewport clips everything.
+    device.SetViewport({40, 40, 0, 0});
+    device.DrawDeviceTexture(*red, {0, 0, 50, 50}, {0, 0, 50, 50}, nullptr, 0xFFFFFFFF, 0.0f);
+    device.SetViewport({0, 0, 800, 600});
+    ReadBack();
+    EXPECT_EQ(display.Pixel(20, 20), 0xFFFF0000u);
+    EXPECT_EQ(display.Pixel(29, 29), 0xFFFF0000u);
+    EXPECT_EQ(display.Pixel(30, 30), 0xFF000000u);
+    EXPECT_EQ(display.Pixel(19, 19), 0xFF000000u);
+    EXPECT_EQ(display.Pixel(45, 45), 0xFF000000u);
+}
+
+TEST_F(RenderDeviceTest, EmptyDestinationDrawsNothing)
+{
+    auto red = MakeTexture(device, 10, 10, OpaqueRed);
+    for (Rect dest : {Rect{5, 5, 5, 15}, Rect{5, 5, 15, 5}, Rect{15, 5, 5, 15}}) {
+        device.DrawDeviceTexture(*red, {0, 0, 10, 10}, dest, nullptr, 0xFFFFFFFF, 0.0f);
+        device.DrawDeviceTexture(*red, {0, 0, 10, 10}, dest, nullptr, 0xFFFFFFFF, 1.0f);
+    }
+    ReadBack();
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ(display.Pixel(x, y), 0xFF000000u);
+}
+
+TEST_F(RenderDeviceTest, QuarterTurnPutsTopLeftBottomLeft)
+{
+    // Red top-left quadrant of a 20x20 picture, white elsewhere.
+    auto texture = MakeTexture(device, 20, 20, [](int x, int y) { return x < 10 && y < 10 ? 0xFFFF0000u : 0xFFFFFFFFu; });
+    device.DrawDeviceTexture(*texture, {0, 0, 20, 20}, {100, 100, 120, 120}, nullptr, 0xFFFFFFFF, 4.712389f);
+    ReadBack();
+    EXPECT_EQ(display.Pixel(104, 115), 0xFFFF0000u) << "bottom-left quadrant";
+    EXPECT_EQ(display.Pixel(104, 104), 0xFFFFFFFFu);
+    EXPECT_EQ(display.Pixel(115, 104), 0xFFFFFFFFu);
+    EXPECT_EQ(display.Pixel(115, 115), 0xFFFFFFFFu);
+}
+
+TEST_F(RenderDeviceTest, PowerOfTwoSizes)
+{
+    struct Case {
+        int width, height, texWidth, texHeight;
+    };
+    for (Case c : {Case{800, 600, 1024, 1024}, Case{1, 1, 1, 1}, Case{21, 21, 32, 32}, Case{0, -3, 1, 1},
+                   Case{64, 65, 64, 128}}) {
+        auto texture = device.CreatePow2Texture(c.width, c.height, PixelFormat::A8R8G8B8);
+        ASSERT_TRUE(texture);
+        EXPECT_EQ(texture->Width(), c.texWidth) << c.width;
+        EXPECT_EQ(texture->Height(), c.texHeight) << c.height;
+    }
+}
+
+TEST_F(RenderDeviceTest, TextureBudgetOverflowRaisesBadAlloc)
+{
+    device.Device()->SetTextureBudget(device.Device()->TextureBytes() + 64 * 64 * 4);
+    auto fits = device.CreatePow2Texture(64, 64, PixelFormat::A8R8G8B8);
+    ASSERT_TRUE(fits);
+    EXPECT_THROW(device.CreatePow2Texture(2, 2, PixelFormat::A8R8G8B8), std::bad_alloc);
+    fits.reset();  // freeing makes room again
+    EXPECT_TRUE(device.CreatePow2Texture(2, 2, PixelFormat::A8R8G8B8));
+}
+
+TEST_F(RenderDeviceTest, VideoFormatIsOpaque)
+{
+    auto texture = device.CreatePow2Texture(4, 4, PixelFormat::X8R8G8B8);
+    std::uint8_t* bits = texture->Lock();
+    for (int i = 0; i < 4 * 4 * 4; i += 4) {
+        bits[i] = 0x30;  // blue, with a zero fourth byte
+        bits[i + 3] = 0;
+    }
+    texture->Unlock();
+    device.DrawDeviceTexture(*texture, {0, 0, 4, 4}, {0, 0, 4, 4}, nullptr, 0xFFFFFFFF, 0.0f);
+    ReadBack();
+    EXPECT_EQ(display.Pixel(2, 2), 0xFF000030u);
+}
+
+TEST_F(RenderDeviceTest, LostLatchIsNotTestedAgain)
+{
+    EXPECT_FALSE(device.IsDeviceLost());
+    SDL_Event reset{};
+    reset.type = SDL_RENDER_TARGETS_RESET;
+    SDL_PushEvent(&reset);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    EXPECT_TRUE(device.IsDeviceLost());
+    EXPECT_TRUE(device.RestoreDevice());
+    EXPECT_FALSE(device.IsDeviceLost());
+    // A device that cannot be restored stays lost and says so.
+    device.Device()->MarkLost();
+    EXPECT_TRUE(device.IsDeviceLost());
+}
+
+TEST(RenderDevice, NoWindowSystemRaises)
+{
+    IMRenderDevice device;
+    EXPECT_THROW(device.InitDevice(75, nullptr, true, 800, 600), std::runtime_error);
+}
