@@ -180,7 +180,7 @@ bool GraphicsDevice::WritePng(const std::string& path)
         return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool ok = false;
+    volatile bool ok = false;  // survives libpng's longjmp
     if (png && info && setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
         png_set_IHDR(png, info, backBufferWidth, backBufferHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
