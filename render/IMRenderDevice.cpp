@@ -116,3 +116,10 @@ void IMRenderDevice::EndFrame()
     if (device)
         device->Present();
 }
+
+namespace {
+IMRenderDevice* theRenderDevice = nullptr;  // main thread only
+}
+
+IMRenderDevice* TheRenderDevice() { return theRenderDevice; }
+void SetTheRenderDevice(IMRenderDevice* device) { theRenderDevice = device; }

@@ -78,3 +78,8 @@ protected:
 
 // Smallest power of two >= n (1 for n <= 0).
 int NextPowerOfTwo(int n);
+
+// The program's one render device (the resource manager), reached by the
+// toolkit's paint pass; null when none exists (then nothing is drawn).
+IMRenderDevice* TheRenderDevice();
+void SetTheRenderDevice(IMRenderDevice* device);
