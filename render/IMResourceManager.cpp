@@ -1,0 +1,327 @@
+#include "render/IMResourceManager.h"
+
+#include "data/EmbeddedData.h"
+#include "platform/AudioOutput.h"
+#include "platform/Clock.h"
+#include "platform/DebugOutput.h"
+#include "render/ImageDecoding.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+IMResourceManager* theManager = nullptr;
+
+bool IsDecimal(const std::wstring& name)
+{
+    return !name.empty() && name.size() < 10 &&
+           std::all_of(name.begin(), name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+}  // namespace
+
+IMResourceManager::IMResourceManager() = default;
+
+IMResourceManager::~IMResourceManager()
+{
+    // Textures go before the device (the base destroyed next), the sound system last.
+    records.clear();
+    if (TheRenderDevice() == this)
+        SetTheRenderDevice(nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Creating textures
+
+TextureHandle IMResourceManager::Loaded(const std::wstring& name)
+{
+    const TextureHandle handle = FindTexture(name);
+    if (handle < slotCount)
+        ++records[handle]->refCount;
+    return handle;
+}
+
+bool IMResourceManager::WithEviction(const std::wstring& name, const std::function<void()>& create)
+{
+    for (;;) {
+        try {
+            create();
+            return true;
+        } catch (const std::bad_alloc&) {
+            // Evict the lowest other texture that still has device memory, then retry.
+            TextureHandle victim = slotCount;
+            for (TextureHandle h = 0; h < slotCount; ++h)
+                if (records[h] && records[h]->name != name && records[h]->texture) {
+                    victim = h;
+                    break;
+                }
+            if (victim == slotCount) {
+                OutputDebugString(L"out of texture memory: " + name);
+                return false;
+            }
+            EvictTexture(victim);
+        }
+    }
+}
+
+TextureHandle IMResourceManager::Register(const std::wstring& name, std::unique_ptr<DeviceTexture> texture,
+                                          int width, int height, PixelFormat format)
+{
+    TextureHandle handle;
+    if (!freeSlots.empty()) {
+        handle = freeSlots.back();
+        freeSlots.pop_back();
+    } else {
+        records.emplace_back();
+        handle = slotCount++;
+    }
+    nameToSlot[name] = handle;
+    auto record = std::make_unique<TextureRecord>();
+    record->texWidth = texture->Width();
+    record->texHeight = texture->Height();
+    record->texture = std::move(texture);
+    record->imageRect = {0, 0, width, height};
+    record->name = name;
+    record->refCount = 1;
+    record->format = format;
+    records[handle] = std::move(record);
+    BackupTexture(handle);
+    return handle;
+}
+
+TextureHandle IMResourceManager::LoadTexture(const std::wstring& name)
+{
+    const TextureHandle found = Loaded(name);
+    if (found < slotCount)
+        return found;
+    DecodedTexture decoded;
+    bool ok = false;
+    WithEviction(name, [&] {
+        if (IsDecimal(name)) {
+            const auto bytes = FindEmbedded(std::wstring_view(name));
+            ok = !bytes.empty() && DecodePicture(bytes, *this, decoded);
+        } else {
+            const std::string path = ToUtf8(name);
+            ok = DecodePngFile(path, *this, decoded) || DecodeJpegFile(path, *this, decoded);
+        }
+    });
+    if (!ok)
+        return slotCount;
+    return Register(name, std::move(decoded.texture), decoded.width, decoded.height, PixelFormat::A8R8G8B8);
+}
+
+TextureHandle IMResourceManager::LoadTextureFromMemory(const std::wstring& name, std::span<const unsigned char> data)
+{
+    const TextureHandle found = Loaded(name);
+    if (found < slotCount)
+        return found;
+    DecodedTexture decoded;
+    bool ok = false;
+    WithEviction(name, [&] { ok = DecodePicture(data, *this, decoded); });
+    if (!ok)
+        return slotCount;
+    return Register(name, std::move(decoded.texture), decoded.width, decoded.height, PixelFormat::A8R8G8B8);
+}
+
+TextureHandle IMResourceManager::CreateBlankTexture(const std::wstring& name, int width, int height,
+                                                    PixelFormat format)
+{
+    const TextureHandle found = Loaded(name);
+    if (found < slotCount)
+        return found;
+    std::unique_ptr<DeviceTexture> texture;
+    WithEviction(name, [&] { texture = CreatePow2Texture(width, height, format); });
+    if (!texture)
+        return slotCount;
+    std::uint8_t* bits = texture->Lock();
+    std::memset(bits, 0, std::size_t(texture->Pitch()) * std::max(0, std::min(height, texture->Height())));
+    texture->Unlock();
+    return Register(name, std::move(texture), width, height, format);
+}
+
+// ---------------------------------------------------------------------------
+// References
+
+TextureHandle IMResourceManager::AddRefTexture(TextureHandle handle)
+{
+    if (!IsLive(handle))
+        return slotCount;
+    ++records[handle]->refCount;
+    return handle;
+}
+
+void IMResourceManager::ReleaseTexture(TextureHandle handle)
+{
+    if (!IsLive(handle))
+        return;
+    TextureRecord& record = *records[handle];
+    if (--record.refCount > 0)
+        return;
+    nameToSlot.erase(record.name);
+    records[handle].reset();
+    freeSlots.push_back(handle);
+}
+
+void IMResourceManager::ReleaseTextureByName(const std::wstring& name) { ReleaseTexture(FindTexture(name)); }
+
+TextureHandle IMResourceManager::FindTexture(const std::wstring& name) const
+{
+    auto it = nameToSlot.find(name);
+    return it == nameToSlot.end() ? slotCount : it->second;
+}
+
+// ---------------------------------------------------------------------------
+// Device memory and the pixel copies
+
+void IMResourceManager::EvictTexture(TextureHandle handle)
+{
+    if (IsLive(handle))
+        records[handle]->texture.reset();
+}
+
+void IMResourceManager::EvictAllTextures()
+{
+    for (TextureHandle h = 0; h < slotCount; ++h)
+        EvictTexture(h);
+}
+
+void IMResourceManager::RestoreTexture(TextureHandle handle)
+{
+    if (!IsLive(handle))
+        return;
+    TextureRecord& record = *records[handle];
+    if (record.texture || record.pixelCopy.empty())
+        return;
+    std::unique_ptr<DeviceTexture> texture;
+    WithEviction(record.name, [&] { texture = CreatePow2Texture(record.texWidth, record.texHeight, record.format); });
+    if (!texture)
+        return;
+    std::uint8_t* bits = texture->Lock();
+    std::memcpy(bits, record.pixelCopy.data(),
+                std::min(record.pixelCopy.size(), std::size_t(texture->Pitch()) * texture->Height()));
+    texture->Unlock();
+    record.texture = std::move(texture);
+}
+
+void IMResourceManager::BackupTexture(TextureHandle handle)
+{
+    if (!IsLive(handle) || !records[handle]->texture)
+        return;
+    TextureRecord& record = *records[handle];
+    const std::uint8_t* bits = record.texture->Lock();
+    record.pixelCopy.assign(bits, bits + std::size_t(record.texture->Pitch()) * record.texHeight);
+    record.texture->Unlock();
+}
+
+int IMResourceManager::GetTexturePitch(TextureHandle handle)
+{
+    RestoreTexture(handle);
+    if (!IsLive(handle) || !records[handle]->texture)
+        return 0;
+    return records[handle]->texture->Pitch();
+}
+
+void IMResourceManager::UpdateTexture(TextureHandle handle,
+                                      const std::function<void(std::uint8_t*, int, int)>& writer)
+{
+    RestoreTexture(handle);
+    if (!IsLive(handle) || !records[handle]->texture) {
+        OutputDebugString("UpdateTexture: no texture to write");
+        return;
+    }
+    TextureRecord& record = *records[handle];
+    std::uint8_t* bits = record.texture->Lock();
+    if (!writer)
+        throw std::bad_function_call();
+    writer(bits, record.texture->Pitch(), record.imageRect.bottom);
+    record.texture->Unlock();
+}
+
+void IMResourceManager::DrawTexture(TextureHandle handle, const Rect& dest, const Rect* source, std::uint32_t colour,
+                                    float angle)
+{
+    if (!IsLive(handle))
+        return;
+    RestoreTexture(handle);
+    TextureRecord& record = *records[handle];
+    if (record.texture)
+        DrawDeviceTexture(*record.texture, record.imageRect, dest, source, colour, angle);
+}
+
+const TextureRecord* IMResourceManager::GetRecord(TextureHandle handle) const
+{
+    return IsLive(handle) ? records[handle].get() : nullptr;
+}
+
+int IMResourceManager::TexelAlpha(TextureHandle handle, int u, int v) const
+{
+    const TextureRecord* record = GetRecord(handle);
+    if (!record || record->pixelCopy.empty() || u < 0 || v < 0 || u >= record->texWidth || v >= record->texHeight)
+        return 0;
+    return record->pixelCopy[(std::size_t(v) * record->texWidth + u) * 4 + 3];
+}
+
+Rect IMResourceManager::ImageRect(TextureHandle handle) const
+{
+    const TextureRecord* record = GetRecord(handle);
+    return record ? record->imageRect : Rect{};
+}
+
+// ---------------------------------------------------------------------------
+// The one instance
+
+const std::vector<std::wstring>& SkinNames()
+{
+    static const std::vector<std::wstring> names{
+        L"DefaultBackGround", L"ExitButton", L"PrintButton", L"SaveAsButton", L"RetryButton", L"CloseButton",
+        L"StartPopStartButton", L"EscButton", L"F1Button", L"F12Button", L"SubmitButton", L"OptionsButton",
+        L"CancelButton", L"PrintButtonKlick", L"SaveAsButtonKlick", L"RetryButtonKlick", L"CloseButtonKlick",
+        L"StartPopStartButtonKlick", L"SubmitButtonKlick", L"OptionsButtonKlick", L"CancelButtonKlick",
+        L"PrintButtonNuv", L"SaveAsButtonNuv", L"RetryButtonNuv", L"CloseButtonNuv", L"StartPopStartButtonNuv",
+        L"SubmitButtonNuv", L"OptionsButtonNuv", L"CancelButtonNuv", L"SliderSliderVertical",
+        L"SliderSliderVerticalHover", L"SliderSliderHorizontal", L"SliderSliderHorizontalHover", L"ScrollSlider",
+        L"ScrollSliderHorizontal", L"ScrollBackground", L"ScrollButtonUp", L"ScrollButtonDown",
+        L"CheckBoxUnchecked", L"CheckBoxChecked", L"RadioButtonUnchecked", L"RadioButtonChecked",
+        L"CheckBoxDisUnchecked", L"CheckBoxDisChecked", L"RadioButtonDisUnchecked", L"RadioButtonDisChecked",
+        L"EditBarBackGround", L"EditBarCornerLT", L"EditBarCornerRT", L"EditBarCornerLB", L"EditBarCornerRB",
+        L"EditBarBorderL", L"EditBarBorderR", L"EditBarBorderT", L"EditBarBorderB", L"EditBarKaretka",
+        L"SelectionMask",
+    };
+    return names;
+}
+
+IMResourceManager* CreateResourceManager(bool windowed, PlatformWindow* window, std::unique_ptr<AudioOutput> output)
+{
+    auto manager = std::make_unique<IMResourceManager>();
+    manager->startTime = GetClock().Milliseconds();
+    manager->frameCount = 0;
+    // Without sound the program runs silently: the result is not examined.
+    if (output)
+        manager->InitSound(std::move(output));
+    else
+        manager->InitSound();
+    if (manager->InitDevice(75, window, windowed, 800, 600) != 0)
+        throw std::runtime_error("Не могу создать устройство Direct3D");
+    for (const std::wstring& name : SkinNames())
+        manager->LoadTextureFromMemory(name, FindEmbedded(std::wstring_view(name)));
+    theManager = manager.release();
+    SetTheRenderDevice(theManager);
+    return theManager;
+}
+
+void DestroyResourceManager()
+{
+    if (!theManager)
+        return;
+    for (const std::wstring& name : SkinNames())
+        theManager->ReleaseTextureByName(name);
+    const std::uint32_t elapsed = GetClock().Milliseconds() - theManager->startTime;
+    const std::uint64_t fps = elapsed ? std::uint64_t(theManager->frameCount) * 1000 / elapsed : 0;
+    OutputDebugString("FPS: " + std::to_string(fps));
+    delete theManager;
+    theManager = nullptr;
+}
+
+IMResourceManager* GetResourceManager() { return theManager; }

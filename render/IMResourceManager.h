@@ -1,0 +1,91 @@
+#pragma once
+// The one object through which the program reaches pictures and sounds: the
+// render device, the reference-counted texture table with a system-memory copy
+// of every texture (so textures survive eviction and device loss without being
+// decoded again), the skin registered at start-up, and the sound system.
+//
+// A handle is a slot index. A lookup that finds nothing yields `slotCount`,
+// which is never a valid handle; every operation given such a handle, or the
+// handle of a freed slot, does nothing or returns a neutral value.
+
+#include "media/sound/CSoundSystem.h"
+#include "render/IMRenderDevice.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+class AudioOutput;
+class PlatformWindow;
+
+using TextureHandle = unsigned;
+
+struct TextureRecord {
+    std::unique_ptr<DeviceTexture> texture;  // null while evicted
+    Rect imageRect;                          // {0, 0, picture width, picture height}
+    int texWidth = 0;                        // allocated size, powers of two
+    int texHeight = 0;
+    std::wstring name;                       // key in nameToSlot
+    int refCount = 0;                        // holders; the record dies at 0
+    std::vector<std::uint8_t> pixelCopy;     // top level as locked, pitch x texHeight; empty: none
+    PixelFormat format = PixelFormat::A8R8G8B8;
+};
+
+class IMResourceManager : public CSoundSystem, public IMRenderDevice {
+public:
+    IMResourceManager();
+    ~IMResourceManager() override;
+
+    TextureHandle LoadTexture(const std::wstring& name);
+    TextureHandle LoadTextureFromMemory(const std::wstring& name, std::span<const unsigned char> data);
+    TextureHandle CreateBlankTexture(const std::wstring& name, int width, int height, PixelFormat format);
+    TextureHandle AddRefTexture(TextureHandle handle);
+    void ReleaseTexture(TextureHandle handle);
+    void ReleaseTextureByName(const std::wstring& name);
+    TextureHandle FindTexture(const std::wstring& name) const;
+    void EvictTexture(TextureHandle handle);
+    void RestoreTexture(TextureHandle handle);
+    void BackupTexture(TextureHandle handle);
+    int GetTexturePitch(TextureHandle handle);
+    void UpdateTexture(TextureHandle handle, const std::function<void(std::uint8_t* bits, int pitch, int rows)>& writer);
+
+    void DrawTexture(TextureHandle handle, const Rect& dest, const Rect* source, std::uint32_t colour, float angle);
+
+    // The record of a live handle, or null.
+    const TextureRecord* GetRecord(TextureHandle handle) const;
+    // Alpha of the texel at (column u, row v) of the pixel copy; 0 without one.
+    int TexelAlpha(TextureHandle handle, int u, int v) const;
+    // The picture's size; {0, 0, 0, 0} for an invalid handle.
+    Rect ImageRect(TextureHandle handle) const;
+
+    std::vector<std::unique_ptr<TextureRecord>> records;  // by handle; null while free
+    std::map<std::wstring, TextureHandle> nameToSlot;
+    std::vector<TextureHandle> freeSlots;                 // stack: last freed, first reused
+    TextureHandle slotCount = 0;                          // slots ever created
+
+protected:
+    void EvictAllTextures() override;
+
+private:
+    bool IsLive(TextureHandle handle) const { return handle < slotCount && records[handle] != nullptr; }
+    TextureHandle Register(const std::wstring& name, std::unique_ptr<DeviceTexture> texture, int width, int height,
+                           PixelFormat format);
+    // Runs create, evicting one other texture after each std::bad_alloc, until it
+    // succeeds or nothing is left to evict (then false).
+    bool WithEviction(const std::wstring& name, const std::function<void()>& create);
+    TextureHandle Loaded(const std::wstring& name);  // a registered name gains a reference
+};
+
+// The skin pictures, in the order they are registered.
+const std::vector<std::wstring>& SkinNames();
+
+// Creates the one instance: sound (result ignored; output null means the
+// default device), render device, skin. Raises std::runtime_error
+// "Не могу создать устройство Direct3D" when the device cannot be created.
+IMResourceManager* CreateResourceManager(bool windowed, PlatformWindow* window,
+                                         std::unique_ptr<AudioOutput> output = nullptr);
+void DestroyResourceManager();
+IMResourceManager* GetResourceManager();
