@@ -9,6 +9,7 @@
 // handle of a freed slot, does nothing or returns a neutral value.
 
 #include "media/sound/CSoundSystem.h"
+#include "render/IMGlyphCache.h"
 #include "render/IMRenderDevice.h"
 
 #include <functional>
@@ -54,6 +55,13 @@ public:
 
     void DrawTexture(TextureHandle handle, const Rect& dest, const Rect* source, std::uint32_t colour, float angle);
 
+    // The glyph picture of ch (advance x cell height) in the given font, colour
+    // and background, registered under key; a registered key gains a reference.
+    TextureHandle CreateGlyphTexture(const std::wstring& key, wchar_t ch, std::uint32_t colour, int height,
+                                     const std::wstring& face, bool italic, bool bold, bool underline,
+                                     std::uint32_t background);
+    IMGlyphCache glyphCache;  // fonts and their per-character caches
+
     // The record of a live handle, or null.
     const TextureRecord* GetRecord(TextureHandle handle) const;
     // Alpha of the texel at (column u, row v) of the pixel copy; 0 without one.
@@ -70,6 +78,7 @@ protected:
     void EvictAllTextures() override;
 
 private:
+    friend class IMGlyphCache;
     bool IsLive(TextureHandle handle) const { return handle < slotCount && records[handle] != nullptr; }
     TextureHandle Register(const std::wstring& name, std::unique_ptr<DeviceTexture> texture, int width, int height,
                            PixelFormat format);

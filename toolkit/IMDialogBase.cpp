@@ -1,6 +1,7 @@
 #include "toolkit/IMDialogBase.h"
 
 #include "render/IMRenderDevice.h"
+#include "toolkit/IMPictures.h"
 
 #include <algorithm>
 
@@ -170,6 +171,35 @@ IMDialogBase* IMDialogBase::CreateDialog(int x, int y, int width, int height, in
 {
     const Rect r{x, y, x + width, y + height};
     return new IMDialogBase(this, &r, layer);
+}
+
+IMStaticPictureBase<IMTextureView>* IMDialogBase::CreatePicture(int x, int y, const std::wstring& name, int layer,
+                                                                std::uint32_t colour)
+{
+    auto* picture = new IMStaticPictureBase<IMTextureView>(this, layer);
+    picture->SetPicture(name);
+    picture->IMTextureView::SetPosition(x, y);
+    picture->colour = colour;
+    picture->SetDirty(true);
+    return picture;
+}
+
+IMStaticPictureBase<IMTextView>* IMDialogBase::CreateText(int x, int y, const std::wstring& text, int layer)
+{
+    auto* label = new IMStaticPictureBase<IMTextView>(this, layer);
+    label->SetText(text);
+    label->SetRect(label->GetSourceRect());
+    label->IMTextView::SetPosition(x, y);
+    return label;
+}
+
+IMButtonBase* IMDialogBase::CreateButton(int x, int y, const std::wstring& normal, const std::wstring& disabled,
+                                         const std::wstring& hovered, const std::wstring& pressed, int layer)
+{
+    auto* button = new IMButtonBase(this, layer);
+    button->SetImages(normal, disabled, hovered, pressed);
+    button->IMStateView::SetPosition(x, y);
+    return button;
 }
 
 // ---------------------------------------------------------------------------

@@ -12,7 +12,14 @@
 #include "toolkit/IMViewControl.h"
 
 #include <map>
+#include <string>
 #include <vector>
+
+template <class V>
+class IMStaticPictureBase;
+class IMButtonBase;
+class IMTextureView;
+class IMTextView;
 
 class IMDialogBase : public IMViewControl<IMEmptyView> {
 public:
@@ -31,6 +38,14 @@ public:
 
     // Creation operations: each makes a child of this dialog, owned by it.
     IMDialogBase* CreateDialog(int x, int y, int width, int height, int layer);
+    // The picture name at its natural size with its top-left corner at (x, y).
+    IMStaticPictureBase<IMTextureView>* CreatePicture(int x, int y, const std::wstring& name, int layer,
+                                                      std::uint32_t colour = 0xFFFFFFFF);
+    // A label in the default font, sized to its text.
+    IMStaticPictureBase<IMTextView>* CreateText(int x, int y, const std::wstring& text, int layer);
+    // A button sized to its normal picture; empty names fall back to the normal one.
+    IMButtonBase* CreateButton(int x, int y, const std::wstring& normal, const std::wstring& disabled,
+                               const std::wstring& hovered, const std::wstring& pressed, int layer);
 
     // Overrides of the control's operations.
     void SetDirty(bool on) override;
