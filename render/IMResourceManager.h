@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-class AudioOutput;
+#include "platform/AudioOutput.h"
 class PlatformWindow;
 
 using TextureHandle = unsigned;

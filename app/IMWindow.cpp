@@ -1,0 +1,238 @@
+#include "app/IMWindow.h"
+
+#include "platform/AudioOutput.h"
+#include "platform/Clock.h"
+#include "platform/PlatformWindow.h"
+#include "render/IMResourceManager.h"
+
+#include <SDL.h>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+IMWindow* mainWindow = nullptr;  // process-wide, main thread only
+}
+
+IMWindow* GetMainWindow() { return mainWindow; }
+
+IMWindow::IMWindow(std::unique_ptr<PlatformWindow> window)
+    : IMDialogBase(nullptr, nullptr, 0), platformWindow(std::move(window))
+{
+}
+
+IMWindow::~IMWindow()
+{
+    // A loop ended by a quit message from elsewhere leaves screens alive; they
+    // still release their pictures and sounds before the resource manager goes.
+    ForEachChild([](IMControl* child) { child->Destroy(IMEvent(child, EventCode::Close)); });
+    FlushRemovals();
+    DestroyResourceManager();
+    if (mainWindow == this)
+        mainWindow = nullptr;
+    if (GetTimerService() == this)
+        SetTimerService(nullptr);
+    // Timers go with their signals; the platform window last of all.
+    timers.clear();
+    retiredTimers.clear();
+}
+
+// The root has no parent to leave: closing it ends the program.
+long IMWindow::Detach()
+{
+    PostQuitMessage(0);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Window procedure
+
+void IMWindow::WindowProc(const Msg& msg)
+{
+    IMResourceManager* manager = GetResourceManager();
+    if (manager && manager->HandleSoundMessage(msg.message, msg.wParam, msg.lParam))
+        return;
+    switch (msg.message) {
+    case WM_SIZE:
+        suspended = msg.wParam == SIZE_MINIMIZED;
+        return;
+    case WM_PAINT:
+        if (manager && manager->IsDeviceLost() && !manager->RestoreDevice())
+            return;
+        SetDirty(true);
+        return;
+    case WM_CLOSE:
+        // The platform's close request: the tree goes without Closing.
+        Destroy(IMEvent(this, EventCode::Close));
+        return;
+    case WM_SHOWWINDOW:
+        suspended = msg.wParam == 0;
+        return;
+    case WM_ENTERSIZEMOVE:
+        suspended = true;
+        return;
+    case WM_EXITSIZEMOVE:
+        suspended = false;
+        return;
+    case EventCode::KeyDown:
+    case EventCode::KeyUp:
+    case EventCode::Char:
+    case EventCode::SysKeyDown:
+    case EventCode::SysKeyUp:
+        OnKey(IMKeyboardEvent(this, msg.message, msg.wParam, msg.lParam));
+        return;
+    case EventCode::MouseMove:
+        if (manager && manager->IsDeviceLost())
+            return;
+        OnMouseMove(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
+        return;
+    case EventCode::LeftDown:
+    case EventCode::LeftUp:
+    case EventCode::LeftDoubleClick:
+    case EventCode::RightDown:
+    case EventCode::RightUp:
+    case EventCode::MiddleDown:
+    case EventCode::MiddleUp:
+    case EventCode::Wheel:
+        OnMouseButton(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
+        return;
+    default:
+        return;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Idle turn
+
+void IMWindow::IdleTurn()
+{
+    IMResourceManager* manager = GetResourceManager();
+    if (!manager || !manager->IsDeviceLost()) {
+        Update(IMEvent(this, EventCode::Update));
+        Render();
+    }
+    if (!timers.empty())
+        TimerPass();
+}
+
+long IMWindow::Render()
+{
+    if (suspended)
+        return 0;
+    IMResourceManager* manager = GetResourceManager();
+    if (IsDirty() && manager) {
+        manager->BeginFrame();
+        Draw(IMEvent(this, EventCode::Paint));
+        ++manager->frameCount;
+        manager->EndFrame();
+        SetDirty(false);
+    } else if (manager) {
+        ++manager->frameCount;
+    }
+    return 0;
+}
+
+long IMWindow::OnIdle()
+{
+    if (!platformWindow)
+        return 0;
+    // Entering and leaving the client area, polled once per update pass.
+    const bool inside = SDL_GetMouseFocus() == platformWindow->Handle();
+    const Point p = GetCursorPosition(platformWindow->GetLetterbox());
+    if (inside && !IsHovered())
+        OnMouseEnter(IMMouseEvent(this, EventCode::MouseEnter, 0, p.x, p.y));
+    else if (!inside && IsHovered())
+        OnMouseLeave(IMMouseEvent(this, EventCode::MouseLeave, 0, p.x, p.y));
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Timers
+
+int IMWindow::AddTimer(int ms)
+{
+    auto record = std::make_unique<TimerRecord>();
+    record->interval = ms;
+    record->start = GetClock().Counter();
+    timers[++lastTimerId] = std::move(record);
+    return lastTimerId;
+}
+
+IMConnection IMWindow::ConnectTimer(int id, const EventSlot& slot)
+{
+    auto it = timers.find(id);
+    if (id == 0 || it == timers.end())
+        return {};
+    return it->second->Elapsed.connect(slot);
+}
+
+long IMWindow::RemoveTimer(int id)
+{
+    auto it = timers.find(id);
+    if (id == 0 || it == timers.end())
+        return 0;
+    it->second->Elapsed.disconnect_all_slots();
+    // Its signal may be the one emitting right now.
+    if (inTimerPass)
+        retiredTimers.push_back(std::move(it->second));
+    timers.erase(it);
+    return 0;
+}
+
+void IMWindow::TimerPass()
+{
+    const Clock& clock = GetClock();
+    const std::int64_t now = static_cast<std::int64_t>(clock.Counter());
+    const std::int64_t frequency = static_cast<std::int64_t>(clock.Frequency());
+    const IMEvent e(this, 0);
+    inTimerPass = true;
+    // The next timer is looked up after each one is handled, so slots may remove
+    // any timer, their own included; timers made during the pass start after
+    // `now` and are not due in it.
+    for (auto it = timers.begin(); it != timers.end();) {
+        const int id = it->first;
+        TimerRecord& timer = *it->second;
+        const std::int64_t elapsed = (now - static_cast<std::int64_t>(timer.start)) * 1000 / frequency;
+        if (elapsed >= timer.interval) {
+            timer.start = clock.Counter();
+            Emit(timer.Elapsed, e);
+        }
+        it = timers.upper_bound(id);
+    }
+    inTimerPass = false;
+    retiredTimers.clear();
+}
+
+// ---------------------------------------------------------------------------
+// Creation and the loop
+
+IMWindow* CreateMainWindow(const std::wstring& title, const Rect* rect, bool windowed,
+                           std::unique_ptr<AudioOutput> output)
+{
+    (void)rect;  // the back buffer is always 800x600; the window shows it scaled
+    std::string error;
+    auto platformWindow = PlatformWindow::Create(title, !windowed, &error);
+    if (!platformWindow) {
+        std::fprintf(stderr, "zvonkary: %s\n", error.c_str());
+        std::exit(1);
+    }
+    PlatformWindow* window = platformWindow.get();
+    CreateResourceManager(windowed, window, std::move(output));
+    mainWindow = new IMWindow(std::move(platformWindow));
+    SetTimerService(mainWindow);
+    window->Show();
+    return mainWindow;
+}
+
+int RunMessageLoop(IMWindow* window)
+{
+    for (;;) {
+        Msg msg;
+        while (PeekMessage(msg, window->Platform()->GetLetterbox())) {
+            if (msg.message == WM_QUIT)
+                return static_cast<int>(msg.wParam);
+            window->WindowProc(msg);
+        }
+        window->IdleTurn();
+        WaitMessage(1);
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The main window: the root of every screen, joined to the platform window.
+// The window procedure turns messages into calls on the tree, the message
+// loop drains the queue before each idle turn (update pass, a frame when
+// something is dirty, the timer pass, a 1 ms wait), and the timer service runs
+// everything that happens later in time.
+
+#include "platform/Messages.h"
+#include "toolkit/IMDialogBase.h"
+#include "toolkit/IMTimerService.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/AudioOutput.h"
+class PlatformWindow;
+
+struct TimerRecord {
+    int interval = 0;         // milliseconds
+    std::uint64_t start = 0;  // counter reading at creation or the last firing
+    EventSignal Elapsed;
+};
+
+class IMWindow : public IMDialogBase, public IMTimerService {
+public:
+    explicit IMWindow(std::unique_ptr<PlatformWindow> platformWindow);
+    ~IMWindow() override;
+
+    long Detach() override;
+    long OnIdle() override;
+    virtual long Render();
+
+    int AddTimer(int ms) override;
+    IMConnection ConnectTimer(int id, const EventSlot& slot) override;
+    long RemoveTimer(int id) override;
+
+    // One message, as the platform's window procedure receives it.
+    void WindowProc(const Msg& msg);
+    // One idle turn: update pass and frame (unless the device is lost), timer pass.
+    void IdleTurn();
+    void TimerPass();
+
+    PlatformWindow* Platform() const { return platformWindow.get(); }
+
+    bool suspended = false;  // minimised, hidden, or being moved or sized: no frames
+    int lastTimerId = 0;
+    std::map<int, std::unique_ptr<TimerRecord>> timers;
+
+private:
+    std::unique_ptr<PlatformWindow> platformWindow;
+    // Timers removed while the timer pass runs their signal; deleted after it.
+    std::vector<std::unique_ptr<TimerRecord>> retiredTimers;
+    bool inTimerPass = false;
+};
+
+// Creates the platform window, the resource manager (render device, sound,
+// skin) and the main window, and shows it. rect gives the client size.
+// Raises the resource manager's exceptions; a window that cannot be created
+// writes one line to standard error and ends the process with exit code 1.
+IMWindow* CreateMainWindow(const std::wstring& title, const Rect* rect, bool windowed,
+                           std::unique_ptr<AudioOutput> output = nullptr);
+// Runs until the quit message arrives; returns its exit code.
+int RunMessageLoop(IMWindow* window);
+IMWindow* GetMainWindow();
