@@ -1,0 +1,125 @@
+// The staff playing its shelves, recognising arrangements and completing.
+
+#include "ExerciseHarness.h"
+
+namespace {
+
+class StaffTest : public ExerciseTest {
+protected:
+    void SetUp() override { StartBoard(); }
+
+    void PlaceUpper(std::initializer_list<const wchar_t*> sounds)
+    {
+        const int lefts[4] = {116, 191, 265, 341};
+        int i = 0;
+        for (const wchar_t* s : sounds)
+            Drag(BrickOf(s), lefts[i++], 106);
+    }
+    void PlaceLower(std::initializer_list<const wchar_t*> sounds)
+    {
+        const int lefts[3] = {116, 216, 318};
+        int i = 0;
+        for (const wchar_t* s : sounds)
+            Drag(BrickOf(s), lefts[i++], 195);
+    }
+    int completions = 0;
+    void CountCompletions()
+    {
+        game->staff->Completed.connect([this] { ++completions; });
+    }
+};
+
+}  // namespace
+
+TEST_F(StaffTest, SolutionPlaysTheReferencesAndCompletesOnTheSecondPress)
+{
+    PlaceUpper({L"137", L"138", L"139", L"140"});
+    PlaceLower({L"134", L"135", L"136"});
+    CountCompletions();
+    started.clear();
+    ClickStaffPlay();
+    Wait(7000);
+    EXPECT_TRUE(Started(L"126"));
+    EXPECT_TRUE(Started(L"127"));
+    for (const wchar_t* brick : {L"137", L"138", L"139", L"140", L"134", L"135", L"136"})
+        EXPECT_FALSE(Started(brick)) << "no single brick plays";
+    EXPECT_EQ(completions, 0);
+    ClickStaffPlay();
+    Wait(200);
+    EXPECT_EQ(completions, 1) << "stopping the upper reference completes";
+    EXPECT_FALSE(game->staff->playing);
+}
+
+TEST_F(StaffTest, SolutionCompletesAtThePlayheadsEnd)
+{
+    PlaceUpper({L"137", L"138", L"139", L"140"});
+    PlaceLower({L"134", L"135", L"136"});
+    CountCompletions();
+    ClickStaffPlay();
+    const Point start = game->staff->playhead->GetPosition();
+    Wait(10000);
+    EXPECT_GT(game->staff->playhead->GetPosition().x, start.x + 100);
+    Wait(16000);
+    EXPECT_FALSE(game->staff->playing) << "the playhead ran out after 318 ticks";
+    EXPECT_TRUE(game->staff->playhead->IsHidden());
+    EXPECT_EQ(game->staff->playhead->GetPosition(), start);
+    EXPECT_EQ(completions, 1);
+}
+
+TEST_F(StaffTest, SecondArrangementPlaysItsReferencesWithoutCompletion)
+{
+    PlaceUpper({L"141", L"142", L"143", L"144"});
+    PlaceLower({L"131", L"132", L"133"});
+    CountCompletions();
+    started.clear();
+    ClickStaffPlay();
+    Wait(27000);
+    EXPECT_TRUE(Started(L"128"));
+    EXPECT_TRUE(Started(L"129"));
+    EXPECT_FALSE(Started(L"141"));
+    EXPECT_EQ(completions, 0);
+}
+
+TEST_F(StaffTest, IncompleteLowerShelfPlaysItsBricksAtTheirSteps)
+{
+    PlaceUpper({L"137", L"138", L"139", L"140"});
+    Drag(BrickOf(L"134"), 116, 195);
+    Drag(BrickOf(L"135"), 216, 195);
+    CountCompletions();
+    started.clear();
+    ClickStaffPlay();
+    Wait(200);
+    EXPECT_TRUE(Started(L"126"));
+    EXPECT_TRUE(Started(L"134")) << "slot 0 plays at once";
+    EXPECT_FALSE(Started(L"135"));
+    Wait(4 * 2090);
+    EXPECT_TRUE(Started(L"135")) << "slot 4 plays at the fifth step";
+    Wait(18000);
+    EXPECT_EQ(completions, 0);
+}
+
+TEST_F(StaffTest, RightBricksInAWrongOrderAreNotRecognised)
+{
+    PlaceUpper({L"138", L"137", L"139", L"140"});
+    started.clear();
+    ClickStaffPlay();
+    Wait(200);
+    EXPECT_FALSE(Started(L"126"));
+    EXPECT_TRUE(Started(L"138"));
+    EXPECT_FALSE(Started(L"137"));
+    Wait(3 * 2090);
+    EXPECT_TRUE(Started(L"137")) << "slot 3 plays at the fourth step";
+    ClickStaffPlay();
+}
+
+TEST_F(StaffTest, SpeakerPulsesWhilePlaying)
+{
+    ClickStaffPlay();
+    const Rect rest{79, 29, 112, 67};
+    EXPECT_EQ(game->staff->speaker->GetRect(), rest);
+    Wait(80 * 3, 80);
+    EXPECT_EQ(game->staff->speaker->GetRect(), (Rect{79, 23, 118, 73})) << "three ticks of growth";
+    Wait(80 * 5, 80);
+    EXPECT_EQ(game->staff->speaker->GetRect(), (Rect{79, 29, 112, 67})) << "four ticks of shrinking, one of growth";
+    ClickStaffPlay();
+}
