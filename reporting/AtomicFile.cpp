@@ -61,7 +61,7 @@ int CreateFreshFile(const std::string& path)
 // A hidden name beside `path`, unlikely to be taken; CreateFreshFile still refuses it when it is.
 std::string TemporaryNameBeside(const std::string& path)
 {
-    static thread_local std::mt19937 random{std::random_device{}()};
+    static thread_local std::mt19937 random {std::random_device {}()};
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -71,7 +71,7 @@ std::string TemporaryNameBeside(const std::string& path)
 // The contents and the permission bits of the new file reach the disk before the rename makes it visible.
 bool FillAndSync(int fd, std::string_view contents, const std::string& path, std::string& whyNot)
 {
-    struct stat old {};
+    struct stat old { };
     if (::stat(path.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
         whyNot = Describe("cannot set the permissions of the new", path);
         return false;
@@ -141,7 +141,7 @@ CopyOutcome CopyToFreshFile(const std::string& path, const std::string& backupPa
     return copied ? CopyOutcome::Copied : CopyOutcome::Failed;
 }
 
-} // namespace
+}  // namespace
 
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents, std::string& whyNot)
 {
@@ -179,7 +179,8 @@ bool KeepBackupOfFile(const std::string& path, std::string& backupPath, std::str
     const std::string stem = path + "." + Timestamp();
     for (int number = 1; number < 1000; ++number) {
         backupPath = number == 1 ? stem : stem + "-" + std::to_string(number);
-        // A hard link keeps the very file under the new name at once, whatever its size and even when it cannot be read.
+        // A hard link keeps the very file under the new name at once, whatever its size and even when it cannot be
+        // read.
         if (::link(path.c_str(), backupPath.c_str()) == 0) {
             SyncFolder(FolderOf(path));
             return true;

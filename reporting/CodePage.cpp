@@ -18,7 +18,7 @@ bool XmlCanCarry(wchar_t c)
     return c >= 0x20 || c == L'\t' || c == L'\n' || c == L'\r';
 }
 
-} // namespace
+}  // namespace
 
 CodePage::CodePage()
 {
@@ -64,8 +64,8 @@ std::string CodePage::Narrow(std::wstring_view text) const
             bytes.push_back(static_cast<char>(c));
             continue;
         }
-        const auto found = std::lower_bound(charToByte.begin(), charToByte.end(), std::pair(static_cast<char16_t>(c), '\0'),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+        const auto found = std::lower_bound(charToByte.begin(), charToByte.end(),
+            std::pair(static_cast<char16_t>(c), '\0'), [](const auto& a, const auto& b) { return a.first < b.first; });
         bytes.push_back(found != charToByte.end() && found->first == c ? found->second : Unrepresentable);
     }
     return bytes;

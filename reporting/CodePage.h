@@ -38,6 +38,6 @@ public:
 
 private:
     std::unique_ptr<XERCES_CPP_NAMESPACE::XMLTranscoder> transcoder;  // "windows-1251"; owned
-    std::array<char16_t, 256> byteToChar{};                           // what each byte reads as; 0 when undefined
+    std::array<char16_t, 256> byteToChar {};                          // what each byte reads as; 0 when undefined
     std::vector<std::pair<char16_t, char>> charToByte;                // the inverse, sorted by character
 };

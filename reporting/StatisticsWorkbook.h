@@ -54,9 +54,12 @@ private:
     };
 
     std::string ToCodePage(const std::wstring& text) const { return codePage.Narrow(text); }
+    // What a text becomes inside the document: narrowed to the code page, then read back as UTF-16.
+    std::u16string ToDocument(const std::wstring& text) const { return codePage.ToUtf16(ToCodePage(text)); }
     void OpenDocument(const std::string& path);
     void FindOrAddWorksheet();
     XERCES_CPP_NAMESPACE::DOMElement* FindOrAddTable();
+    void AppendCell(XERCES_CPP_NAMESPACE::DOMElement* row, const std::wstring& text, const std::wstring& type);
     XERCES_CPP_NAMESPACE::DOMElement* AppendElement(XERCES_CPP_NAMESPACE::DOMElement* parent, const char16_t* name);
     bool Serialize(XERCES_CPP_NAMESPACE::MemBufFormatTarget& target);
     bool KeepBackupBeforeReplacing(const std::string& path);

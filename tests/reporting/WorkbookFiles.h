@@ -1,0 +1,111 @@
+#pragma once
+// Helpers for the reporting tests: a private temporary folder, whole-file reads and writes, and a reader for the
+// worksheets and rows of a saved workbook, which the writer produces without any whitespace between its elements.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/DebugOutput.h"
+
+namespace workbook_test {
+
+// A folder of its own under the system's temporary folder, removed with everything in it.
+class TemporaryFolder {
+public:
+    TemporaryFolder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zv-reporting-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path = pattern;
+    }
+    ~TemporaryFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    std::string Utf8(const std::string& name) const { return (path / name).string(); }
+    // The program's wide paths; std::filesystem cannot widen UTF-8 under the "C" locale the program keeps.
+    std::wstring Wide(const std::wstring& name) const { return FromUtf8(path.string()) + L"/" + name; }
+
+    // The names in the folder, sorted.
+    std::set<std::string> Listing() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(path))
+            names.insert(entry.path().filename().string());
+        return names;
+    }
+
+    std::filesystem::path path;
+};
+
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// One worksheet as written: its name and its rows, each row the texts of its Data elements (empty for an empty row).
+struct Worksheet {
+    std::string name;                            // the ss:Name attribute, as it stands in the file
+    std::string markup;                          // the whole element, from "<Worksheet" to "</Worksheet>"
+    int columns = 0;                             // Column elements in its table
+    std::vector<std::vector<std::string>> rows;  // Data texts, still escaped as in the file
+};
+
+inline std::vector<std::string> Between(const std::string& text, const std::string& open, const std::string& close)
+{
+    std::vector<std::string> found;
+    for (std::size_t at = text.find(open); at != std::string::npos; at = text.find(open, at)) {
+        const std::size_t start = at + open.size();
+        const std::size_t end = text.find(close, start);
+        if (end == std::string::npos)
+            break;
+        found.push_back(text.substr(start, end - start));
+        at = end + close.size();
+    }
+    return found;
+}
+
+inline std::vector<Worksheet> WorksheetsOf(const std::string& file)
+{
+    std::vector<Worksheet> sheets;
+    for (const std::string& inner : Between(file, "<Worksheet ss:Name=\"", "</Worksheet>")) {
+        Worksheet sheet;
+        sheet.name = inner.substr(0, inner.find('"'));
+        sheet.markup = "<Worksheet ss:Name=\"" + inner + "</Worksheet>";
+        sheet.columns = static_cast<int>(Between(inner, "<Column ", "/>").size());
+        // Rows are either "<Row/>" or "<Row>...</Row>"; walk them in order.
+        for (std::size_t at = inner.find("<Row"); at != std::string::npos; at = inner.find("<Row", at + 1)) {
+            if (inner.compare(at, 6, "<Row/>") == 0) {
+                sheet.rows.emplace_back();
+                continue;
+            }
+            const std::size_t end = inner.find("</Row>", at);
+            sheet.rows.push_back(Between(inner.substr(at, end - at), "\">", "</Data>"));
+        }
+        sheets.push_back(sheet);
+    }
+    return sheets;
+}
+
+}  // namespace workbook_test
