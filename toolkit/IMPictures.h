@@ -2,6 +2,7 @@
 // The two controls that carry almost everything a screen shows: a static
 // picture or text label, and a four-state picture button.
 
+#include "toolkit/IMDialogBase.h"
 #include "toolkit/IMTextView.h"
 #include "toolkit/IMTextureView.h"
 #include "toolkit/IMViewControl.h"
