@@ -2,12 +2,15 @@
 
 #include "platform/AudioOutput.h"
 #include "platform/Clock.h"
+#include "platform/DebugOutput.h"
 #include "platform/PlatformWindow.h"
 #include "render/IMResourceManager.h"
 
 #include <SDL.h>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 IMWindow* mainWindow = nullptr;  // process-wide, main thread only
@@ -125,6 +128,13 @@ long IMWindow::Render()
         ++manager->frameCount;
         manager->EndFrame();
         SetDirty(false);
+        if (!presentedOnce) {
+            // On the monotonic clock, so that a launcher can tell the start-up time.
+            presentedOnce = true;
+            const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now().time_since_epoch());
+            OutputDebugString("first frame presented at " + std::to_string(ms.count()) + " ms");
+        }
     } else if (manager) {
         ++manager->frameCount;
     }

@@ -54,6 +54,7 @@ private:
     // Timers removed while the timer pass runs their signal; deleted after it.
     std::vector<std::unique_ptr<TimerRecord>> retiredTimers;
     bool inTimerPass = false;
+    bool presentedOnce = false;  // the debug line of the first frame is written
 };
 
 // Creates the platform window, the resource manager (render device, sound,

@@ -72,17 +72,17 @@ private:
     bool WrapOrStop();
     std::uint32_t Frames() const { return frameCount; }
 
-    AudioOutput& output;                 // owns the mixer; outlives the buffer
-    const AudioFormat format;            // fixed at creation
-    const std::uint32_t frameCount;      // ring length in frames
-    const std::uint64_t step;            // source frames per output frame, 32.32 fixed point
-    std::vector<std::int16_t> samples;   // the ring, interleaved; read by the mixer under the output's lock
-    std::vector<std::int16_t> staging;   // the locked region while a writer fills it
-    std::uint32_t lockedOffset = 0;      // byte offset of the locked region
-    bool locked = false;                 // a region is out
-    bool playing = false;                // the mixer advances this buffer
-    bool looping = false;                // wraps at the end instead of stopping
-    bool lost = false;                   // set by the output, cleared by Restore
-    std::uint64_t position = 0;          // play position in frames, 32.32 fixed point
-    std::uint64_t mixedFrames = 0;       // output frames mixed since the last start
+    AudioOutput& output;                // owns the mixer; outlives the buffer
+    const AudioFormat format;           // fixed at creation
+    const std::uint32_t frameCount;     // ring length in frames
+    const std::uint64_t step;           // source frames per output frame, 32.32 fixed point
+    std::vector<std::int16_t> samples;  // the ring, interleaved; read by the mixer under the output's lock
+    std::vector<std::int16_t> staging;  // the locked region while a writer fills it
+    std::uint32_t lockedOffset = 0;     // byte offset of the locked region
+    bool locked = false;                // a region is out
+    bool playing = false;               // the mixer advances this buffer
+    bool looping = false;               // wraps at the end instead of stopping
+    bool lost = false;                  // set by the output, cleared by Restore
+    std::uint64_t position = 0;         // play position in frames, 32.32 fixed point
+    std::uint64_t mixedFrames = 0;      // output frames mixed since the last start
 };

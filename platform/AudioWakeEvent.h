@@ -27,8 +27,8 @@ public:
     // Bracket the life of the feeding thread: BeginFeeding before the thread
     // is created, EndFeeding as the thread's last act. The manual output lets
     // only bracketed threads hold up its playback.
-    virtual void BeginFeeding() {}
-    virtual void EndFeeding() {}
+    virtual void BeginFeeding() { }
+    virtual void EndFeeding() { }
 };
 
 // A Windows-style auto-reset event over a condition variable, timed by the
