@@ -16,10 +16,14 @@ namespace {
 IMWindow* mainWindow = nullptr;  // process-wide, main thread only
 }
 
-IMWindow* GetMainWindow() { return mainWindow; }
+IMWindow* GetMainWindow()
+{
+    return mainWindow;
+}
 
 IMWindow::IMWindow(std::unique_ptr<PlatformWindow> window)
-    : IMDialogBase(nullptr, nullptr, 0), platformWindow(std::move(window))
+    : IMDialogBase(nullptr, nullptr, 0)
+    , platformWindow(std::move(window))
 {
 }
 
@@ -215,8 +219,8 @@ void IMWindow::TimerPass()
 // ---------------------------------------------------------------------------
 // Creation and the loop
 
-IMWindow* CreateMainWindow(const std::wstring& title, const Rect* rect, bool windowed,
-                           std::unique_ptr<AudioOutput> output)
+IMWindow* CreateMainWindow(
+    const std::wstring& title, const Rect* rect, bool windowed, std::unique_ptr<AudioOutput> output)
 {
     (void)rect;  // the back buffer is always 800x600; the window shows it scaled
     std::string error;

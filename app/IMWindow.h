@@ -61,8 +61,8 @@ private:
 // skin) and the main window, and shows it. rect gives the client size.
 // Raises the resource manager's exceptions; a window that cannot be created
 // writes one line to standard error and ends the process with exit code 1.
-IMWindow* CreateMainWindow(const std::wstring& title, const Rect* rect, bool windowed,
-                           std::unique_ptr<AudioOutput> output = nullptr);
+IMWindow* CreateMainWindow(
+    const std::wstring& title, const Rect* rect, bool windowed, std::unique_ptr<AudioOutput> output = nullptr);
 // Runs until the quit message arrives; returns its exit code.
 int RunMessageLoop(IMWindow* window);
 IMWindow* GetMainWindow();

@@ -10,7 +10,8 @@ const std::vector<EmbeddedFile>& EmbeddedFiles()
 {
     static const std::vector<EmbeddedFile> files = [] {
         std::vector<EmbeddedFile> table = BuildEmbeddedTable();
-        std::sort(table.begin(), table.end(), [](const EmbeddedFile& a, const EmbeddedFile& b) { return a.key < b.key; });
+        std::sort(
+            table.begin(), table.end(), [](const EmbeddedFile& a, const EmbeddedFile& b) { return a.key < b.key; });
         return table;
     }();
     return files;
@@ -19,8 +20,8 @@ const std::vector<EmbeddedFile>& EmbeddedFiles()
 std::span<const unsigned char> FindEmbedded(std::string_view key)
 {
     const auto& files = EmbeddedFiles();
-    auto it = std::lower_bound(files.begin(), files.end(), key,
-                               [](const EmbeddedFile& file, std::string_view k) { return file.key < k; });
+    auto it = std::lower_bound(
+        files.begin(), files.end(), key, [](const EmbeddedFile& file, std::string_view k) { return file.key < k; });
     if (it == files.end() || it->key != key)
         return {};
     return it->bytes;

@@ -35,8 +35,7 @@ inline void RemoveTimer(int id)
     if (IMTimerService* timers = GetTimerService())
         timers->RemoveTimer(id);
 }
-template <class F>
-void ConnectTimer(int id, const IMLifetime* owner, F&& f)
+template <class F> void ConnectTimer(int id, const IMLifetime* owner, F&& f)
 {
     if (IMTimerService* timers = GetTimerService())
         timers->ConnectTimer(id, Tracked<EventSlot>(owner, std::forward<F>(f)));

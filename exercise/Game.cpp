@@ -14,7 +14,8 @@ constexpr int BankLeft = 38;
 
 }  // namespace
 
-Game::Game(IMDialogBase* parent, const Rect* rect) : IMDialogBase(parent, rect, 0)
+Game::Game(IMDialogBase* parent, const Rect* rect)
+    : IMDialogBase(parent, rect, 0)
 {
     CreatePicture(0, 0, L"111", 0);
     CreatePicture(18, 13, L"112", 0);
@@ -88,8 +89,8 @@ void Game::CreateBrick(int x, int y, int sound, int pic)
 long Game::OnBoardMouseButton(const IMMouseEvent& e)
 {
     if (e.code == EventCode::LeftDown) {
-        auto it = std::find_if(bricks.begin(), bricks.end(),
-                               [this](const auto& b) { return b->picture == hoveredChild; });
+        auto it
+            = std::find_if(bricks.begin(), bricks.end(), [this](const auto& b) { return b->picture == hoveredChild; });
         if (it != bricks.end()) {
             Brick& brick = **it;
             const Rect r = brick.picture->GetRect();

@@ -15,12 +15,12 @@ struct Arrangement {
     const wchar_t* reference;            // heard instead of the bricks
 };
 
-const std::vector<int> UpperRecognitionSlots{0, 3, 6, 9};
-const std::vector<int> LowerRecognitionSlots{0, 4, 8};
-const std::vector<Arrangement> UpperArrangements{{{L"137", L"138", L"139", L"140"}, L"126"},
-                                                 {{L"141", L"142", L"143", L"144"}, L"128"}};
-const std::vector<Arrangement> LowerArrangements{{{L"134", L"135", L"136"}, L"127"},
-                                                 {{L"131", L"132", L"133"}, L"129"}};
+const std::vector<int> UpperRecognitionSlots {0, 3, 6, 9};
+const std::vector<int> LowerRecognitionSlots {0, 4, 8};
+const std::vector<Arrangement> UpperArrangements {
+    {{L"137", L"138", L"139", L"140"}, L"126"}, {{L"141", L"142", L"143", L"144"}, L"128"}};
+const std::vector<Arrangement> LowerArrangements {
+    {{L"134", L"135", L"136"}, L"127"}, {{L"131", L"132", L"133"}, L"129"}};
 
 std::vector<Slot> MakeShelf(int top, int bottom)
 {
@@ -32,10 +32,12 @@ std::vector<Slot> MakeShelf(int top, int bottom)
 
 }  // namespace
 
-Micsher::Micsher(IMDialogBase* board) : upperSlots(MakeShelf(106, 156)), lowerSlots(MakeShelf(195, 245))
+Micsher::Micsher(IMDialogBase* board)
+    : upperSlots(MakeShelf(106, 156))
+    , lowerSlots(MakeShelf(195, 245))
 {
     board->CreatePicture(18, 12, L"113", 1);
-    for (Point bolt : {Point{24, 16}, Point{484, 16}, Point{24, 246}, Point{484, 246}})
+    for (Point bolt : {Point {24, 16}, Point {484, 16}, Point {24, 246}, Point {484, 246}})
         board->CreatePicture(bolt.x, bolt.y, L"114", 2);
     speaker = board->CreatePicture(79, 29, L"124", 3);
     playhead = board->CreatePicture(87, 80, L"147", 15);
@@ -43,7 +45,8 @@ Micsher::Micsher(IMDialogBase* board) : upperSlots(MakeShelf(106, 156)), lowerSl
     playhead->Hide();
     auto* button = board->CreatePicture(581, 318, L"125", 4);
     button->SetRect({401, 34, 445, 78});
-    button->ConnectClicked(Tracked<MouseSlot>(this, [this, button](const IMMouseEvent&) { return OnPlayClicked(button); }));
+    button->ConnectClicked(
+        Tracked<MouseSlot>(this, [this, button](const IMMouseEvent&) { return OnPlayClicked(button); }));
     board->CreatePicture(95, 102, L"116", 4);
 }
 
@@ -83,8 +86,8 @@ bool Micsher::Fits(const Slot& slot, const std::vector<Slot>& shelf, const Brick
 {
     if (slot.occupied)
         return false;
-    const Rect candidate{slot.rect.left, slot.rect.top, slot.rect.left + brick.picture->GetWidth(),
-                         slot.rect.top + brick.picture->GetHeight()};
+    const Rect candidate {slot.rect.left, slot.rect.top, slot.rect.left + brick.picture->GetWidth(),
+        slot.rect.top + brick.picture->GetHeight()};
     if (candidate.right > rightLimit)
         return false;
     for (const Slot& other : shelf)
@@ -166,8 +169,7 @@ void Micsher::StartPlay()
     if (upperRowSound == solutionUpper && lowerRowSound == solutionLower) {
         // Asking for "126" again above dropped any slot an earlier play connected.
         if (IMResourceManager* manager = GetResourceManager())
-            completionConnection = manager->ConnectSoundEnded(
-                upperRowSound,
+            completionConnection = manager->ConnectSoundEnded(upperRowSound,
                 Tracked<SoundSignal::slot_type>(this, [this](std::uint32_t) { return OnUpperRowSoundEnded(); }));
     }
     stepTimer = 0;

@@ -15,11 +15,11 @@
 class IMDialogBase;
 
 struct Slot {
-    Rect rect;                   // a brick placed here has its top-left corner at (left, top)
-    std::wstring name = L"NULL"; // never read
-    bool occupied = false;       // a brick starts here
-    bool reserved = false;       // never read
-    Brick* brick = nullptr;      // the brick that starts here, not owned
+    Rect rect;                    // a brick placed here has its top-left corner at (left, top)
+    std::wstring name = L"NULL";  // never read
+    bool occupied = false;        // a brick starts here
+    bool reserved = false;        // never read
+    Brick* brick = nullptr;       // the brick that starts here, not owned
 };
 
 class Micsher : public IMLifetime {
@@ -45,8 +45,8 @@ public:
     std::vector<Slot> upperSlots;
     std::vector<Slot> lowerSlots;
     int rightLimit = 416;
-    Rect upperArea{95, 85, 428, 161};
-    Rect lowerArea{96, 167, 428, 250};
+    Rect upperArea {95, 85, 428, 161};
+    Rect lowerArea {96, 167, 428, 250};
     IMStaticPictureBase<IMTextureView>* playhead = nullptr;
     int ticks = 0;
     int animationTimer = 0;

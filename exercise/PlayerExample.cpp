@@ -17,7 +17,8 @@ PlayerExample::PlayerExample(IMDialogBase* board)
     record = board->CreatePicture(622, 270, L"119", 2);
     auto* button = board->CreatePicture(581, 318, L"125", 4);
     button->SetRect({581, 318, 625, 362});
-    button->ConnectClicked(Tracked<MouseSlot>(this, [this, button](const IMMouseEvent&) { return OnPlayClicked(button); }));
+    button->ConnectClicked(
+        Tracked<MouseSlot>(this, [this, button](const IMMouseEvent&) { return OnPlayClicked(button); }));
     melody = CreateSound(L"145");
     if (IMResourceManager* manager = GetResourceManager())
         endConnection = manager->ConnectSoundEnded(

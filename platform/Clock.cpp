@@ -12,7 +12,7 @@ public:
 };
 
 SystemClock systemClock;
-std::atomic<Clock*> current{nullptr};
+std::atomic<Clock*> current {nullptr};
 
 }  // namespace
 
@@ -30,4 +30,7 @@ Clock& GetClock()
     return clock ? *clock : systemClock;
 }
 
-void SetClock(Clock* clock) { current.store(clock, std::memory_order_release); }
+void SetClock(Clock* clock)
+{
+    current.store(clock, std::memory_order_release);
+}

@@ -84,4 +84,7 @@ void OutputDebugString(std::string_view utf8)
     std::fflush(stderr);
 }
 
-void OutputDebugString(std::wstring_view text) { OutputDebugString(std::string_view(ToUtf8(text))); }
+void OutputDebugString(std::wstring_view text)
+{
+    OutputDebugString(std::string_view(ToUtf8(text)));
+}

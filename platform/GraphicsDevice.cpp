@@ -11,10 +11,13 @@
 // ---------------------------------------------------------------------------
 // DeviceTexture
 
-DeviceTexture::DeviceTexture(GraphicsDevice& device, SDL_Texture* texture, int width, int height,
-                             PixelFormat format)
-    : device(device), texture(texture), width(width), height(height), format(format),
-      shadow(static_cast<std::size_t>(width) * height * 4, 0)
+DeviceTexture::DeviceTexture(GraphicsDevice& device, SDL_Texture* texture, int width, int height, PixelFormat format)
+    : device(device)
+    , texture(texture)
+    , width(width)
+    , height(height)
+    , format(format)
+    , shadow(static_cast<std::size_t>(width) * height * 4, 0)
 {
     device.textureBytes += shadow.size();
 }
@@ -25,7 +28,10 @@ DeviceTexture::~DeviceTexture()
     SDL_DestroyTexture(texture);
 }
 
-std::uint8_t* DeviceTexture::Lock() { return shadow.data(); }
+std::uint8_t* DeviceTexture::Lock()
+{
+    return shadow.data();
+}
 
 void DeviceTexture::Unlock()
 {
@@ -41,8 +47,8 @@ void DeviceTexture::Unlock()
 // ---------------------------------------------------------------------------
 // GraphicsDevice
 
-std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(SDL_Window* window, int width, int height, bool software,
-                                                       std::string* error)
+std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(
+    SDL_Window* window, int width, int height, bool software, std::string* error)
 {
     std::unique_ptr<GraphicsDevice> device(new GraphicsDevice);
     device->window = window;
@@ -58,8 +64,8 @@ std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(SDL_Window* window, int w
             *error = std::string("cannot create the renderer: ") + SDL_GetError();
         return nullptr;
     }
-    device->backBuffer = SDL_CreateTexture(device->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
-                                           width, height);
+    device->backBuffer
+        = SDL_CreateTexture(device->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, width, height);
     if (!device->backBuffer || SDL_SetRenderTarget(device->renderer, device->backBuffer) != 0) {
         if (error)
             *error = std::string("cannot create the back buffer: ") + SDL_GetError();
@@ -92,8 +98,8 @@ std::unique_ptr<DeviceTexture> GraphicsDevice::CreateTexture(int width, int heig
         return nullptr;
     if (textureBytes + bytes > budget)
         throw std::bad_alloc();
-    SDL_Texture* texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, width,
-                                             height);
+    SDL_Texture* texture
+        = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, width, height);
     if (!texture) {
         OutputDebugString(std::string("cannot create a texture: ") + SDL_GetError());
         return nullptr;
@@ -111,7 +117,7 @@ void GraphicsDevice::Clear(std::uint32_t argb)
 }
 
 void GraphicsDevice::Draw(DeviceTexture& texture, const Rect& source, float destX, float destY, float destW,
-                          float destH, std::uint32_t colour, float angle)
+    float destH, std::uint32_t colour, float angle)
 {
     SDL_Texture* t = texture.texture;
     SDL_SetTextureColorMod(t, (colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
@@ -119,8 +125,8 @@ void GraphicsDevice::Draw(DeviceTexture& texture, const Rect& source, float dest
     // Magnification samples the nearest texel, minification filters linearly.
     const bool magnified = destW >= float(source.Width()) && destH >= float(source.Height());
     SDL_SetTextureScaleMode(t, magnified ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
-    const SDL_Rect src{source.left, source.top, source.Width(), source.Height()};
-    const SDL_FRect dst{destX, destY, destW, destH};
+    const SDL_Rect src {source.left, source.top, source.Width(), source.Height()};
+    const SDL_FRect dst {destX, destY, destW, destH};
     if (angle == 0.0f)
         SDL_RenderCopyF(renderer, t, &src, &dst);
     else
@@ -130,11 +136,11 @@ void GraphicsDevice::Draw(DeviceTexture& texture, const Rect& source, float dest
 void GraphicsDevice::SetClip(const Rect& r)
 {
     clip = r;
-    const SDL_Rect rect{r.left, r.top, std::max(0, r.Width()), std::max(0, r.Height())};
+    const SDL_Rect rect {r.left, r.top, std::max(0, r.Width()), std::max(0, r.Height())};
     if (rect.w == 0 || rect.h == 0) {
         // SDL treats an empty clip rectangle as "no clipping"; a one-pixel clip far
         // outside the back buffer clips everything instead.
-        const SDL_Rect nowhere{-10, -10, 1, 1};
+        const SDL_Rect nowhere {-10, -10, 1, 1};
         SDL_RenderSetClipRect(renderer, &nowhere);
         return;
     }
@@ -149,7 +155,7 @@ void GraphicsDevice::Present()
     const double scale = std::min(double(outW) / backBufferWidth, double(outH) / backBufferHeight);
     const int w = static_cast<int>(backBufferWidth * scale);
     const int h = static_cast<int>(backBufferHeight * scale);
-    const SDL_Rect dst{(outW - w) / 2, (outH - h) / 2, w, h};
+    const SDL_Rect dst {(outW - w) / 2, (outH - h) / 2, w, h};
     SDL_RenderSetClipRect(renderer, nullptr);
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
     SDL_RenderClear(renderer);
@@ -184,7 +190,7 @@ bool GraphicsDevice::WritePng(const std::string& path)
     if (png && info && setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
         png_set_IHDR(png, info, backBufferWidth, backBufferHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+            PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
         std::vector<png_byte> row(static_cast<std::size_t>(backBufferWidth) * 3);
         for (int y = 0; y < backBufferHeight; ++y) {

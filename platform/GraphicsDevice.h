@@ -50,8 +50,8 @@ private:
     DeviceTexture(GraphicsDevice& device, SDL_Texture* texture, int width, int height, PixelFormat format);
 
     GraphicsDevice& device;
-    SDL_Texture* texture;              // owned
-    int width;                         // power-of-two sides
+    SDL_Texture* texture;  // owned
+    int width;             // power-of-two sides
     int height;
     PixelFormat format;
     std::vector<std::uint8_t> shadow;  // what Lock returns; uploaded on Unlock
@@ -61,8 +61,8 @@ class GraphicsDevice {
 public:
     // Nullptr and a reason in *error when no renderer or back buffer can be made.
     // software: the software renderer (tests, benchmarks, machines without GL).
-    static std::unique_ptr<GraphicsDevice> Create(SDL_Window* window, int backBufferWidth, int backBufferHeight,
-                                                  bool software, std::string* error);
+    static std::unique_ptr<GraphicsDevice> Create(
+        SDL_Window* window, int backBufferWidth, int backBufferHeight, bool software, std::string* error);
     ~GraphicsDevice();
     GraphicsDevice(const GraphicsDevice&) = delete;
     GraphicsDevice& operator=(const GraphicsDevice&) = delete;
@@ -75,7 +75,7 @@ public:
     // edges), modulated by colour, blended, rotated by angle radians clockwise
     // about dest's centre.
     void Draw(DeviceTexture& texture, const Rect& source, float destX, float destY, float destW, float destH,
-              std::uint32_t colour, float angle);
+        std::uint32_t colour, float angle);
     void SetClip(const Rect& clip);
     Rect GetClip() const { return clip; }
     void Present();
@@ -97,13 +97,13 @@ private:
     GraphicsDevice() = default;
     static int WatchEvents(void* device, union SDL_Event* event);
 
-    SDL_Window* window = nullptr;        // not owned
-    SDL_Renderer* renderer = nullptr;    // owned
-    SDL_Texture* backBuffer = nullptr;   // owned render target
+    SDL_Window* window = nullptr;       // not owned
+    SDL_Renderer* renderer = nullptr;   // owned
+    SDL_Texture* backBuffer = nullptr;  // owned render target
     int backBufferWidth = 0;
     int backBufferHeight = 0;
-    Rect clip;                           // the viewport, in back-buffer pixels
-    bool lost = false;                   // latched by SDL's reset events
-    std::size_t budget = 512u << 20;     // bytes of texture memory allowed
-    std::size_t textureBytes = 0;        // bytes held by live textures
+    Rect clip;                        // the viewport, in back-buffer pixels
+    bool lost = false;                // latched by SDL's reset events
+    std::size_t budget = 512u << 20;  // bytes of texture memory allowed
+    std::size_t textureBytes = 0;     // bytes held by live textures
 };

@@ -22,5 +22,5 @@ unsigned VirtualKeyFromScancode(SDL_Scancode scancode);
 
 // Appends the messages the event turns into (none for events the program does
 // not know). keyModifiers are SDL's modifier state at the time of the event.
-void TranslateEvent(const SDL_Event& event, const Letterbox& letterbox, SDL_Keymod keyModifiers,
-                    InputState& state, std::vector<Msg>& out);
+void TranslateEvent(const SDL_Event& event, const Letterbox& letterbox, SDL_Keymod keyModifiers, InputState& state,
+    std::vector<Msg>& out);

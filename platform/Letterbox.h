@@ -5,7 +5,7 @@
 #include <algorithm>
 
 struct Letterbox {
-    int windowWidth = 800;      // drawable size of the window, updated on resize
+    int windowWidth = 800;  // drawable size of the window, updated on resize
     int windowHeight = 600;
     int backBufferWidth = 800;  // fixed for the program's lifetime
     int backBufferHeight = 600;

@@ -46,7 +46,7 @@ bool PostMessage(unsigned message, std::uint32_t wParam, std::uint32_t lParam)
     const Uint32 type = PostedEventType();
     if (type == static_cast<Uint32>(-1))
         return false;
-    SDL_Event event{};
+    SDL_Event event {};
     event.type = type;
     event.user.code = static_cast<Sint32>(message);
     event.user.data1 = reinterpret_cast<void*>(static_cast<std::uintptr_t>(wParam));
@@ -58,7 +58,10 @@ bool PostMessage(unsigned message, std::uint32_t wParam, std::uint32_t lParam)
     return true;
 }
 
-void PostQuitMessage(int exitCode) { PostMessage(WM_QUIT, static_cast<std::uint32_t>(exitCode), 0); }
+void PostQuitMessage(int exitCode)
+{
+    PostMessage(WM_QUIT, static_cast<std::uint32_t>(exitCode), 0);
+}
 
 bool PeekMessage(Msg& out, const Letterbox& letterbox)
 {
@@ -67,8 +70,8 @@ bool PeekMessage(Msg& out, const Letterbox& letterbox)
     while (pending.empty() && SDL_PollEvent(&event) == 1) {
         if (event.type == PostedEventType()) {
             pending.push_back({static_cast<unsigned>(event.user.code),
-                               static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(event.user.data1)),
-                               static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(event.user.data2))});
+                static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(event.user.data1)),
+                static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(event.user.data2))});
             continue;
         }
         translated.clear();

@@ -30,10 +30,10 @@ inline constexpr std::uint32_t SIZE_RESTORED = 0;
 inline constexpr std::uint32_t SIZE_MINIMIZED = 1;
 
 struct Msg {
-    unsigned message = 0;    // window message number
+    unsigned message = 0;      // window message number
     std::uint32_t wParam = 0;  // as Windows fills it for this message
     std::uint32_t lParam = 0;  // as Windows fills it; mouse positions live in x and y instead
-    int x = 0;               // mouse messages: position in back-buffer coordinates
+    int x = 0;                 // mouse messages: position in back-buffer coordinates
     int y = 0;
 };
 

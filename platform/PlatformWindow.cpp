@@ -17,7 +17,7 @@ std::unique_ptr<PlatformWindow> PlatformWindow::Create(const std::wstring& title
     std::unique_ptr<PlatformWindow> result(new PlatformWindow);
     const Uint32 flags = SDL_WINDOW_HIDDEN | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_RESIZABLE);
     result->window = SDL_CreateWindow(ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                      result->letterbox.backBufferWidth, result->letterbox.backBufferHeight, flags);
+        result->letterbox.backBufferWidth, result->letterbox.backBufferHeight, flags);
     if (!result->window) {
         if (error)
             *error = std::string("cannot create the window: ") + SDL_GetError();
@@ -45,11 +45,20 @@ const Letterbox& PlatformWindow::GetLetterbox()
     return letterbox;
 }
 
-void PlatformWindow::Show() { SDL_ShowWindow(window); }
+void PlatformWindow::Show()
+{
+    SDL_ShowWindow(window);
+}
 
-bool PlatformWindow::IsMinimized() const { return (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED) != 0; }
+bool PlatformWindow::IsMinimized() const
+{
+    return (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED) != 0;
+}
 
-bool PlatformWindow::IsHidden() const { return (SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN) != 0; }
+bool PlatformWindow::IsHidden() const
+{
+    return (SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN) != 0;
+}
 
 namespace {
 int cursorCount = 0;  // main thread only
@@ -63,7 +72,10 @@ int ShowCursor(bool show)
     return cursorCount;
 }
 
-bool IsControlKeyDown() { return (SDL_GetModState() & KMOD_CTRL) != 0; }
+bool IsControlKeyDown()
+{
+    return (SDL_GetModState() & KMOD_CTRL) != 0;
+}
 
 Point GetCursorPosition(const Letterbox& letterbox)
 {

@@ -5,7 +5,10 @@ unsigned randomState = 1;
 std::time_t (*timeSource)() = nullptr;
 }  // namespace
 
-void Srand(unsigned seed) { randomState = seed; }
+void Srand(unsigned seed)
+{
+    randomState = seed;
+}
 
 int Rand()
 {
@@ -13,6 +16,12 @@ int Rand()
     return static_cast<int>((randomState >> 16) & RandMax);
 }
 
-std::time_t CurrentTime() { return timeSource ? timeSource() : std::time(nullptr); }
+std::time_t CurrentTime()
+{
+    return timeSource ? timeSource() : std::time(nullptr);
+}
 
-void SetTimeSource(std::time_t (*source)()) { timeSource = source; }
+void SetTimeSource(std::time_t (*source)())
+{
+    timeSource = source;
+}

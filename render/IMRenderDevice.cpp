@@ -16,7 +16,8 @@ int NextPowerOfTwo(int n)
     return p;
 }
 
-IMRenderDevice::IMRenderDevice() : startTime(GetClock().Milliseconds())
+IMRenderDevice::IMRenderDevice()
+    : startTime(GetClock().Milliseconds())
 {
     // The dummy video driver has no accelerated renderer; neither do some desktops.
     const char* driver = SDL_getenv("SDL_VIDEODRIVER");
@@ -73,7 +74,7 @@ std::unique_ptr<DeviceTexture> IMRenderDevice::CreatePow2Texture(int width, int 
 }
 
 void IMRenderDevice::DrawDeviceTexture(DeviceTexture& texture, const Rect& imageRect, const Rect& dest,
-                                       const Rect* source, std::uint32_t colour, float angle)
+    const Rect* source, std::uint32_t colour, float angle)
 {
     if (!device || dest.left >= dest.right || dest.top >= dest.bottom)
         return;
@@ -88,7 +89,7 @@ void IMRenderDevice::DrawDeviceTexture(DeviceTexture& texture, const Rect& image
     }
     // A rotated draw samples a rectangle of the source's size from the
     // texture's top-left corner.
-    device->Draw(texture, Rect{0, 0, s.Width(), s.Height()}, x, y, w, h, colour, angle);
+    device->Draw(texture, Rect {0, 0, s.Width(), s.Height()}, x, y, w, h, colour, angle);
 }
 
 Viewport IMRenderDevice::GetViewport() const
@@ -121,5 +122,11 @@ namespace {
 IMRenderDevice* theRenderDevice = nullptr;  // main thread only
 }
 
-IMRenderDevice* TheRenderDevice() { return theRenderDevice; }
-void SetTheRenderDevice(IMRenderDevice* device) { theRenderDevice = device; }
+IMRenderDevice* TheRenderDevice()
+{
+    return theRenderDevice;
+}
+void SetTheRenderDevice(IMRenderDevice* device)
+{
+    theRenderDevice = device;
+}

@@ -44,7 +44,7 @@ public:
     // dest moved by drawOrigin, colour-modulated, rotated by angle radians
     // about dest's centre. An empty dest draws nothing and changes nothing.
     void DrawDeviceTexture(DeviceTexture& texture, const Rect& imageRect, const Rect& dest, const Rect* source,
-                           std::uint32_t colour, float angle);
+        std::uint32_t colour, float angle);
 
     Viewport GetViewport() const;
     void SetViewport(const Viewport& viewport);
@@ -57,22 +57,22 @@ public:
     // Tests and benchmarks run on the software renderer.
     void UseSoftwareRenderer(bool software) { softwareRenderer = software; }
 
-    Point drawOrigin;                 // added to every destination; the paint pass moves and restores it
+    Point drawOrigin;  // added to every destination; the paint pass moves and restores it
     int backBufferWidth = 0;
     int backBufferHeight = 0;
-    std::uint32_t startTime = 0;      // millisecond clock at creation, read at shutdown
-    std::uint32_t frameCount = 0;     // idle turns counted by the main window
+    std::uint32_t startTime = 0;   // millisecond clock at creation, read at shutdown
+    std::uint32_t frameCount = 0;  // idle turns counted by the main window
 
 protected:
     // Called by RestoreDevice before the device is created again: every device
     // texture must be released (their pixel copies stay).
-    virtual void EvictAllTextures() {}
+    virtual void EvictAllTextures() { }
 
     std::unique_ptr<GraphicsDevice> device;  // null when creation failed
     bool windowed = false;
-    bool deviceLost = false;                 // latched; cleared only by a successful InitDevice
+    bool deviceLost = false;  // latched; cleared only by a successful InitDevice
     int refreshRate = 0;
-    PlatformWindow* window = nullptr;        // the main window, not owned
+    PlatformWindow* window = nullptr;  // the main window, not owned
     bool softwareRenderer = false;
 };
 

@@ -16,8 +16,8 @@ IMResourceManager* theManager = nullptr;
 
 bool IsDecimal(const std::wstring& name)
 {
-    return !name.empty() && name.size() < 10 &&
-           std::all_of(name.begin(), name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    return !name.empty() && name.size() < 10
+        && std::all_of(name.begin(), name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
 }  // namespace
@@ -66,8 +66,8 @@ bool IMResourceManager::WithEviction(const std::wstring& name, const std::functi
     }
 }
 
-TextureHandle IMResourceManager::Register(const std::wstring& name, std::unique_ptr<DeviceTexture> texture,
-                                          int width, int height, PixelFormat format)
+TextureHandle IMResourceManager::Register(
+    const std::wstring& name, std::unique_ptr<DeviceTexture> texture, int width, int height, PixelFormat format)
 {
     TextureHandle handle;
     if (!freeSlots.empty()) {
@@ -125,8 +125,7 @@ TextureHandle IMResourceManager::LoadTextureFromMemory(const std::wstring& name,
     return Register(name, std::move(decoded.texture), decoded.width, decoded.height, PixelFormat::A8R8G8B8);
 }
 
-TextureHandle IMResourceManager::CreateBlankTexture(const std::wstring& name, int width, int height,
-                                                    PixelFormat format)
+TextureHandle IMResourceManager::CreateBlankTexture(const std::wstring& name, int width, int height, PixelFormat format)
 {
     const TextureHandle found = Loaded(name);
     if (found < slotCount)
@@ -164,7 +163,10 @@ void IMResourceManager::ReleaseTexture(TextureHandle handle)
     freeSlots.push_back(handle);
 }
 
-void IMResourceManager::ReleaseTextureByName(const std::wstring& name) { ReleaseTexture(FindTexture(name)); }
+void IMResourceManager::ReleaseTextureByName(const std::wstring& name)
+{
+    ReleaseTexture(FindTexture(name));
+}
 
 TextureHandle IMResourceManager::FindTexture(const std::wstring& name) const
 {
@@ -200,7 +202,7 @@ void IMResourceManager::RestoreTexture(TextureHandle handle)
         return;
     std::uint8_t* bits = texture->Lock();
     std::memcpy(bits, record.pixelCopy.data(),
-                std::min(record.pixelCopy.size(), std::size_t(texture->Pitch()) * texture->Height()));
+        std::min(record.pixelCopy.size(), std::size_t(texture->Pitch()) * texture->Height()));
     texture->Unlock();
     record.texture = std::move(texture);
 }
@@ -223,8 +225,7 @@ int IMResourceManager::GetTexturePitch(TextureHandle handle)
     return records[handle]->texture->Pitch();
 }
 
-void IMResourceManager::UpdateTexture(TextureHandle handle,
-                                      const std::function<void(std::uint8_t*, int, int)>& writer)
+void IMResourceManager::UpdateTexture(TextureHandle handle, const std::function<void(std::uint8_t*, int, int)>& writer)
 {
     RestoreTexture(handle);
     if (!IsLive(handle) || !records[handle]->texture) {
@@ -239,8 +240,8 @@ void IMResourceManager::UpdateTexture(TextureHandle handle,
     record.texture->Unlock();
 }
 
-void IMResourceManager::DrawTexture(TextureHandle handle, const Rect& dest, const Rect* source, std::uint32_t colour,
-                                    float angle)
+void IMResourceManager::DrawTexture(
+    TextureHandle handle, const Rect& dest, const Rect* source, std::uint32_t colour, float angle)
 {
     if (!IsLive(handle))
         return;
@@ -266,7 +267,7 @@ int IMResourceManager::TexelAlpha(TextureHandle handle, int u, int v) const
 Rect IMResourceManager::ImageRect(TextureHandle handle) const
 {
     const TextureRecord* record = GetRecord(handle);
-    return record ? record->imageRect : Rect{};
+    return record ? record->imageRect : Rect {};
 }
 
 // ---------------------------------------------------------------------------
@@ -274,19 +275,63 @@ Rect IMResourceManager::ImageRect(TextureHandle handle) const
 
 const std::vector<std::wstring>& SkinNames()
 {
-    static const std::vector<std::wstring> names{
-        L"DefaultBackGround", L"ExitButton", L"PrintButton", L"SaveAsButton", L"RetryButton", L"CloseButton",
-        L"StartPopStartButton", L"EscButton", L"F1Button", L"F12Button", L"SubmitButton", L"OptionsButton",
-        L"CancelButton", L"PrintButtonKlick", L"SaveAsButtonKlick", L"RetryButtonKlick", L"CloseButtonKlick",
-        L"StartPopStartButtonKlick", L"SubmitButtonKlick", L"OptionsButtonKlick", L"CancelButtonKlick",
-        L"PrintButtonNuv", L"SaveAsButtonNuv", L"RetryButtonNuv", L"CloseButtonNuv", L"StartPopStartButtonNuv",
-        L"SubmitButtonNuv", L"OptionsButtonNuv", L"CancelButtonNuv", L"SliderSliderVertical",
-        L"SliderSliderVerticalHover", L"SliderSliderHorizontal", L"SliderSliderHorizontalHover", L"ScrollSlider",
-        L"ScrollSliderHorizontal", L"ScrollBackground", L"ScrollButtonUp", L"ScrollButtonDown",
-        L"CheckBoxUnchecked", L"CheckBoxChecked", L"RadioButtonUnchecked", L"RadioButtonChecked",
-        L"CheckBoxDisUnchecked", L"CheckBoxDisChecked", L"RadioButtonDisUnchecked", L"RadioButtonDisChecked",
-        L"EditBarBackGround", L"EditBarCornerLT", L"EditBarCornerRT", L"EditBarCornerLB", L"EditBarCornerRB",
-        L"EditBarBorderL", L"EditBarBorderR", L"EditBarBorderT", L"EditBarBorderB", L"EditBarKaretka",
+    static const std::vector<std::wstring> names {
+        L"DefaultBackGround",
+        L"ExitButton",
+        L"PrintButton",
+        L"SaveAsButton",
+        L"RetryButton",
+        L"CloseButton",
+        L"StartPopStartButton",
+        L"EscButton",
+        L"F1Button",
+        L"F12Button",
+        L"SubmitButton",
+        L"OptionsButton",
+        L"CancelButton",
+        L"PrintButtonKlick",
+        L"SaveAsButtonKlick",
+        L"RetryButtonKlick",
+        L"CloseButtonKlick",
+        L"StartPopStartButtonKlick",
+        L"SubmitButtonKlick",
+        L"OptionsButtonKlick",
+        L"CancelButtonKlick",
+        L"PrintButtonNuv",
+        L"SaveAsButtonNuv",
+        L"RetryButtonNuv",
+        L"CloseButtonNuv",
+        L"StartPopStartButtonNuv",
+        L"SubmitButtonNuv",
+        L"OptionsButtonNuv",
+        L"CancelButtonNuv",
+        L"SliderSliderVertical",
+        L"SliderSliderVerticalHover",
+        L"SliderSliderHorizontal",
+        L"SliderSliderHorizontalHover",
+        L"ScrollSlider",
+        L"ScrollSliderHorizontal",
+        L"ScrollBackground",
+        L"ScrollButtonUp",
+        L"ScrollButtonDown",
+        L"CheckBoxUnchecked",
+        L"CheckBoxChecked",
+        L"RadioButtonUnchecked",
+        L"RadioButtonChecked",
+        L"CheckBoxDisUnchecked",
+        L"CheckBoxDisChecked",
+        L"RadioButtonDisUnchecked",
+        L"RadioButtonDisChecked",
+        L"EditBarBackGround",
+        L"EditBarCornerLT",
+        L"EditBarCornerRT",
+        L"EditBarCornerLB",
+        L"EditBarCornerRB",
+        L"EditBarBorderL",
+        L"EditBarBorderR",
+        L"EditBarBorderT",
+        L"EditBarBorderB",
+        L"EditBarKaretka",
         L"SelectionMask",
     };
     return names;
@@ -324,4 +369,7 @@ void DestroyResourceManager()
     theManager = nullptr;
 }
 
-IMResourceManager* GetResourceManager() { return theManager; }
+IMResourceManager* GetResourceManager()
+{
+    return theManager;
+}

@@ -29,9 +29,9 @@ struct TextureRecord {
     Rect imageRect;                          // {0, 0, picture width, picture height}
     int texWidth = 0;                        // allocated size, powers of two
     int texHeight = 0;
-    std::wstring name;                       // key in nameToSlot
-    int refCount = 0;                        // holders; the record dies at 0
-    std::vector<std::uint8_t> pixelCopy;     // top level as locked, pitch x texHeight; empty: none
+    std::wstring name;                    // key in nameToSlot
+    int refCount = 0;                     // holders; the record dies at 0
+    std::vector<std::uint8_t> pixelCopy;  // top level as locked, pitch x texHeight; empty: none
     PixelFormat format = PixelFormat::A8R8G8B8;
 };
 
@@ -51,15 +51,15 @@ public:
     void RestoreTexture(TextureHandle handle);
     void BackupTexture(TextureHandle handle);
     int GetTexturePitch(TextureHandle handle);
-    void UpdateTexture(TextureHandle handle, const std::function<void(std::uint8_t* bits, int pitch, int rows)>& writer);
+    void UpdateTexture(
+        TextureHandle handle, const std::function<void(std::uint8_t* bits, int pitch, int rows)>& writer);
 
     void DrawTexture(TextureHandle handle, const Rect& dest, const Rect* source, std::uint32_t colour, float angle);
 
     // The glyph picture of ch (advance x cell height) in the given font, colour
     // and background, registered under key; a registered key gains a reference.
     TextureHandle CreateGlyphTexture(const std::wstring& key, wchar_t ch, std::uint32_t colour, int height,
-                                     const std::wstring& face, bool italic, bool bold, bool underline,
-                                     std::uint32_t background);
+        const std::wstring& face, bool italic, bool bold, bool underline, std::uint32_t background);
     IMGlyphCache glyphCache;  // fonts and their per-character caches
 
     // The record of a live handle, or null.
@@ -71,8 +71,8 @@ public:
 
     std::vector<std::unique_ptr<TextureRecord>> records;  // by handle; null while free
     std::map<std::wstring, TextureHandle> nameToSlot;
-    std::vector<TextureHandle> freeSlots;                 // stack: last freed, first reused
-    TextureHandle slotCount = 0;                          // slots ever created
+    std::vector<TextureHandle> freeSlots;  // stack: last freed, first reused
+    TextureHandle slotCount = 0;           // slots ever created
 
 protected:
     void EvictAllTextures() override;
@@ -80,8 +80,8 @@ protected:
 private:
     friend class IMGlyphCache;
     bool IsLive(TextureHandle handle) const { return handle < slotCount && records[handle] != nullptr; }
-    TextureHandle Register(const std::wstring& name, std::unique_ptr<DeviceTexture> texture, int width, int height,
-                           PixelFormat format);
+    TextureHandle Register(
+        const std::wstring& name, std::unique_ptr<DeviceTexture> texture, int width, int height, PixelFormat format);
     // Runs create, evicting one other texture after each std::bad_alloc, until it
     // succeeds or nothing is left to evict (then false).
     bool WithEviction(const std::wstring& name, const std::function<void()>& create);
@@ -94,7 +94,7 @@ const std::vector<std::wstring>& SkinNames();
 // Creates the one instance: sound (result ignored; output null means the
 // default device), render device, skin. Raises std::runtime_error
 // "Не могу создать устройство Direct3D" when the device cannot be created.
-IMResourceManager* CreateResourceManager(bool windowed, PlatformWindow* window,
-                                         std::unique_ptr<AudioOutput> output = nullptr);
+IMResourceManager* CreateResourceManager(
+    bool windowed, PlatformWindow* window, std::unique_ptr<AudioOutput> output = nullptr);
 void DestroyResourceManager();
 IMResourceManager* GetResourceManager();

@@ -12,8 +12,10 @@
 
 namespace {
 
-// Pictures larger than this are refused before any memory is taken for them.
-constexpr int MaxPictureSide = 8192;
+// Pictures larger than this are refused before any memory is taken for them:
+// the largest the program carries is 800x600, and a forged header must not
+// make it allocate hundreds of megabytes.
+constexpr int MaxPictureSide = 2048;
 
 // ---------------------------------------------------------------------------
 // PNG
@@ -38,11 +40,11 @@ void ReadPngBytes(png_structp png, png_bytep out, png_size_t count)
     png_longjmp(png, 1);
 }
 
-void PngWarning(png_structp, png_const_charp) {}
+void PngWarning(png_structp, png_const_charp) { }
 
 // The decode proper; its locals that must survive longjmp live in the caller.
 bool ReadPng(png_structp png, png_infop info, PngReader& reader, IMRenderDevice& device, DecodedTexture& out,
-             std::vector<png_bytep>& rows)
+    std::vector<png_bytep>& rows)
 {
     png_set_read_fn(png, &reader, ReadPngBytes);
     png_set_sig_bytes(png, 8);
@@ -114,7 +116,7 @@ struct JpegError {
     std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
 }
 
-void JpegSilent(j_common_ptr, int) {}
+void JpegSilent(j_common_ptr, int) { }
 
 bool ReadFile(const std::string& path, std::vector<unsigned char>& bytes)
 {
@@ -135,7 +137,7 @@ bool DecodePngMemory(std::span<const unsigned char> data, IMRenderDevice& device
     if (!png)
         return false;
     png_infop info = png_create_info_struct(png);
-    PngReader reader{data};
+    PngReader reader {data};
     std::vector<png_bytep> rows;
     DecodedTexture result;
     bool ok = false;
@@ -152,7 +154,7 @@ namespace {
 // The decode proper; everything it owns lives in the caller so that a longjmp
 // out of the library leaves nothing behind.
 void ReadJpeg(jpeg_decompress_struct& cinfo, std::span<const unsigned char> data, IMRenderDevice& device,
-              DecodedTexture& result, std::vector<unsigned char>& row)
+    DecodedTexture& result, std::vector<unsigned char>& row)
 {
     jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
     jpeg_read_header(&cinfo, TRUE);
@@ -195,8 +197,8 @@ bool DecodeJpegMemory(std::span<const unsigned char> data, IMRenderDevice& devic
 {
     if (data.size() < 3 || data[0] != 0xFF || data[1] != 0xD8)
         return false;
-    jpeg_decompress_struct cinfo{};
-    JpegError error{};
+    jpeg_decompress_struct cinfo {};
+    JpegError error {};
     cinfo.err = jpeg_std_error(&error.manager);
     // The library's own handler ends the process; ours returns a failure.
     error.manager.error_exit = JpegErrorExit;

@@ -15,7 +15,7 @@ class IMRenderDevice;
 
 struct DecodedTexture {
     std::unique_ptr<DeviceTexture> texture;
-    int width = 0;   // the picture's own size
+    int width = 0;  // the picture's own size
     int height = 0;
 };
 

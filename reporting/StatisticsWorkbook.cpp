@@ -91,6 +91,21 @@ std::string Utf8(const XMLCh* text)
     return std::string(reinterpret_cast<const char*>(utf8.str()), utf8.length());
 }
 
+// Runs a parse or a write; a Xerces exception becomes the message (the first
+// problem wins, as with the error handler).
+template <class F> void CatchXercesErrors(std::string& message, F&& work)
+{
+    try {
+        work();
+    } catch (const XMLException& error) {
+        message = Utf8(error.getMessage());
+    } catch (const DOMException& error) {
+        message = Utf8(error.getMessage());
+    } catch (const OutOfMemoryException&) {
+        message = "out of memory";
+    }
+}
+
 // Remembers the first problem the parser or the writer reports; stops at fatal ones.
 class FirstProblem : public DOMErrorHandler {
 public:
@@ -131,15 +146,7 @@ DOMDocument* ParseWorkbook(
     MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), systemId, false);
     Wrapper4InputSource input(&source, false);
     DOMDocument* document = nullptr;
-    try {
-        document = parser->parse(&input);
-    } catch (const XMLException& error) {
-        problems.message = Utf8(error.getMessage());
-    } catch (const DOMException& error) {
-        problems.message = Utf8(error.getMessage());
-    } catch (const OutOfMemoryException&) {
-        problems.message = "out of memory";
-    }
+    CatchXercesErrors(problems.message, [&] { document = parser->parse(&input); });
     parser->release();
 
     if (problems.message.empty() && !document)
@@ -328,15 +335,7 @@ bool StatisticsWorkbook::Serialize(MemBufFormatTarget& target)
     DOMLSOutput* output = implementation->createLSOutput();
     output->setByteStream(&target);
     bool written = false;
-    try {
-        written = writer->write(document, output);
-    } catch (const XMLException& error) {
-        problems.message = Utf8(error.getMessage());
-    } catch (const DOMException& error) {
-        problems.message = Utf8(error.getMessage());
-    } catch (const OutOfMemoryException&) {
-        problems.message = "out of memory";
-    }
+    CatchXercesErrors(problems.message, [&] { written = writer->write(document, output); });
     output->release();
     writer->release();
     if (!written || !problems.message.empty()) {

@@ -2,7 +2,8 @@
 
 #include "toolkit/IMDialogBase.h"
 
-IMControl::IMControl(IMDialogBase* parent, int layer) : parent(parent)
+IMControl::IMControl(IMDialogBase* parent, int layer)
+    : parent(parent)
 {
     // Last, so the child is registered (pending) before derived constructors run.
     if (parent)
@@ -68,8 +69,8 @@ void IMControl::SetDirty(bool on)
     Emit(Invalidated, IMEvent(this, EventCode::StateChanged));
     // Something changed under a resting mouse: let the parent re-check the hover.
     if (parent)
-        parent->UpdateHover(IMMouseEvent(this, EventCode::MouseMove, 0, parent->lastMousePos.x,
-                                         parent->lastMousePos.y));
+        parent->UpdateHover(
+            IMMouseEvent(this, EventCode::MouseMove, 0, parent->lastMousePos.x, parent->lastMousePos.y));
 }
 
 long IMControl::OnMouseMove(const IMMouseEvent& e)
@@ -169,7 +170,10 @@ long IMControl::Update(const IMEvent&)
     return 0;
 }
 
-long IMControl::Destroy(const IMEvent&) { return Detach(); }
+long IMControl::Destroy(const IMEvent&)
+{
+    return Detach();
+}
 
 long IMControl::OnFocusGained(const IMEvent&)
 {

@@ -26,7 +26,8 @@ bool EraseFrom(std::vector<IMControl*>& v, IMControl* c)
 
 }  // namespace
 
-IMDialogBase::IMDialogBase(IMDialogBase* parent, const Rect* rect, int layer) : IMViewControl(parent, layer)
+IMDialogBase::IMDialogBase(IMDialogBase* parent, const Rect* rect, int layer)
+    : IMViewControl(parent, layer)
 {
     focusable = true;
     SetRect(rect ? *rect : DefaultRect());
@@ -127,7 +128,7 @@ void IMDialogBase::SetChildLayer(IMControl* child, int layer)
 
 void IMDialogBase::UpdateHover(const IMMouseEvent& e)
 {
-    const Point p{e.x, e.y};
+    const Point p {e.x, e.y};
     IMControl* source = e.source;
     if (source != this && source != nullptr && !source->HitTest(p) && source != hoveredChild)
         return;
@@ -169,12 +170,12 @@ long IMDialogBase::TrackChildFocus(const IMEvent& e)
 
 IMDialogBase* IMDialogBase::CreateDialog(int x, int y, int width, int height, int layer)
 {
-    const Rect r{x, y, x + width, y + height};
+    const Rect r {x, y, x + width, y + height};
     return new IMDialogBase(this, &r, layer);
 }
 
-IMStaticPictureBase<IMTextureView>* IMDialogBase::CreatePicture(int x, int y, const std::wstring& name, int layer,
-                                                                std::uint32_t colour)
+IMStaticPictureBase<IMTextureView>* IMDialogBase::CreatePicture(
+    int x, int y, const std::wstring& name, int layer, std::uint32_t colour)
 {
     auto* picture = new IMStaticPictureBase<IMTextureView>(this, layer);
     picture->SetPicture(name);
@@ -194,7 +195,7 @@ IMStaticPictureBase<IMTextView>* IMDialogBase::CreateText(int x, int y, const st
 }
 
 IMButtonBase* IMDialogBase::CreateButton(int x, int y, const std::wstring& normal, const std::wstring& disabled,
-                                         const std::wstring& hovered, const std::wstring& pressed, int layer)
+    const std::wstring& hovered, const std::wstring& pressed, int layer)
 {
     auto* button = new IMButtonBase(this, layer);
     button->SetImages(normal, disabled, hovered, pressed);
@@ -223,7 +224,10 @@ bool IMDialogBase::IsDirty() const
     return false;
 }
 
-bool IMDialogBase::HitTest(Point p) const { return !hidden && GetRect().Contains(p); }
+bool IMDialogBase::HitTest(Point p) const
+{
+    return !hidden && GetRect().Contains(p);
+}
 
 // ---------------------------------------------------------------------------
 // Input
@@ -309,10 +313,10 @@ long IMDialogBase::Draw(const IMEvent& e)
     IMRenderDevice* device = TheRenderDevice();
     if (!hidden && device) {
         const Viewport v = device->GetViewport();
-        const Rect viewportRect{v.x, v.y, v.x + v.width, v.y + v.height};
+        const Rect viewportRect {v.x, v.y, v.x + v.width, v.y + v.height};
         const Point origin = device->drawOrigin;
         const Rect r = GetRect();
-        const Rect area{origin.x + r.left, origin.y + r.top, origin.x + r.right, origin.y + r.bottom};
+        const Rect area {origin.x + r.left, origin.y + r.top, origin.x + r.right, origin.y + r.bottom};
         if (const auto clip = Intersect(viewportRect, area)) {
             device->SetViewport({clip->left, clip->top, clip->Width(), clip->Height(), 0.0f, 1.0f});
             device->drawOrigin = {origin.x + r.left, origin.y + r.top};

@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-template <class V>
-class IMStaticPictureBase;
+template <class V> class IMStaticPictureBase;
 class IMButtonBase;
 class IMTextureView;
 class IMTextView;
@@ -39,13 +38,13 @@ public:
     // Creation operations: each makes a child of this dialog, owned by it.
     IMDialogBase* CreateDialog(int x, int y, int width, int height, int layer);
     // The picture name at its natural size with its top-left corner at (x, y).
-    IMStaticPictureBase<IMTextureView>* CreatePicture(int x, int y, const std::wstring& name, int layer,
-                                                      std::uint32_t colour = 0xFFFFFFFF);
+    IMStaticPictureBase<IMTextureView>* CreatePicture(
+        int x, int y, const std::wstring& name, int layer, std::uint32_t colour = 0xFFFFFFFF);
     // A label in the default font, sized to its text.
     IMStaticPictureBase<IMTextView>* CreateText(int x, int y, const std::wstring& text, int layer);
     // A button sized to its normal picture; empty names fall back to the normal one.
     IMButtonBase* CreateButton(int x, int y, const std::wstring& normal, const std::wstring& disabled,
-                               const std::wstring& hovered, const std::wstring& pressed, int layer);
+        const std::wstring& hovered, const std::wstring& pressed, int layer);
 
     // Overrides of the control's operations.
     void SetDirty(bool on) override;
@@ -61,8 +60,7 @@ public:
     long OnFocusLost(const IMEvent& e) override;
 
     // Visits every live child, layers ascending, vector order.
-    template <class F>
-    void ForEachChild(F&& f) const
+    template <class F> void ForEachChild(F&& f) const
     {
         for (const auto& [layer, children] : layers)
             for (IMControl* child : children)

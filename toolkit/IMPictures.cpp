@@ -1,6 +1,7 @@
 #include "toolkit/IMPictures.h"
 
-IMButtonBase::IMButtonBase(IMDialogBase* parent, int layer) : IMViewControl(parent, layer)
+IMButtonBase::IMButtonBase(IMDialogBase* parent, int layer)
+    : IMViewControl(parent, layer)
 {
     // Connected first, so the picture is up to date when a screen's slots run.
     auto update = [this](const auto&) { return UpdateState(); };
@@ -13,8 +14,8 @@ IMButtonBase::IMButtonBase(IMDialogBase* parent, int layer) : IMViewControl(pare
     Shown.connect(Tracked<EventSlot>(this, update));
 }
 
-void IMButtonBase::SetImages(const std::wstring& normal, const std::wstring& disabled, const std::wstring& hovered,
-                             const std::wstring& pressed)
+void IMButtonBase::SetImages(
+    const std::wstring& normal, const std::wstring& disabled, const std::wstring& hovered, const std::wstring& pressed)
 {
     SetStateImages(normal, disabled, hovered, pressed);
     SetRect(GetSourceRect());

@@ -7,14 +7,15 @@
 #include "toolkit/IMTextureView.h"
 #include "toolkit/IMViewControl.h"
 
-template <class V>
-class IMStaticPictureBase : public IMViewControl<V> {
+template <class V> class IMStaticPictureBase : public IMViewControl<V> {
 public:
-    IMStaticPictureBase(IMDialogBase* parent, int layer) : IMViewControl<V>(parent, layer) {}
+    IMStaticPictureBase(IMDialogBase* parent, int layer)
+        : IMViewControl<V>(parent, layer)
+    {
+    }
 
     // Pictures: shows name at its natural size at (0, 0) of the parent.
-    void SetPicture(const std::wstring& name)
-        requires std::is_base_of_v<IMTextureView, V>
+    void SetPicture(const std::wstring& name) requires std::is_base_of_v<IMTextureView, V>
     {
         V::SetImage(name);
         this->SetRect(V::GetSourceRect());
@@ -29,7 +30,7 @@ public:
 
     // Sizes the button to its picture and places it at (0, 0).
     void SetImages(const std::wstring& normal, const std::wstring& disabled, const std::wstring& hovered,
-                   const std::wstring& pressed);
+        const std::wstring& pressed);
     virtual long UpdateState();
     long Disable() override;
     long Enable() override;

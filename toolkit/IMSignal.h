@@ -14,8 +14,7 @@ class IMKeyboardEvent;
 // The last slot's result; 0 when no slot ran (a slot whose owner died is skipped).
 struct LastValueOrZero {
     using result_type = long;
-    template <class Iterator>
-    long operator()(Iterator first, Iterator last) const
+    template <class Iterator> long operator()(Iterator first, Iterator last) const
     {
         long result = 0;
         for (; first != last; ++first)
@@ -25,9 +24,9 @@ struct LastValueOrZero {
 };
 
 template <class Signature>
-using IMSignal = typename boost::signals2::signal_type<
-    Signature, boost::signals2::keywords::combiner_type<LastValueOrZero>,
-    boost::signals2::keywords::mutex_type<boost::signals2::dummy_mutex>>::type;
+using IMSignal =
+    typename boost::signals2::signal_type<Signature, boost::signals2::keywords::combiner_type<LastValueOrZero>,
+        boost::signals2::keywords::mutex_type<boost::signals2::dummy_mutex>>::type;
 
 using IMConnection = boost::signals2::connection;
 using IMScopedConnection = boost::signals2::scoped_connection;
@@ -43,8 +42,7 @@ using KeySlot = KeySignal::slot_type;
 using VoidSlot = VoidSignal::slot_type;
 
 // Emits only when the signal has slots.
-template <class Signal, class... Args>
-long Emit(Signal& signal, const Args&... args)
+template <class Signal, class... Args> long Emit(Signal& signal, const Args&... args)
 {
     return signal.empty() ? 0 : signal(args...);
 }
@@ -53,7 +51,10 @@ long Emit(Signal& signal, const Args&... args)
 class IMLifetime {
 public:
     IMLifetime() = default;
-    IMLifetime(const IMLifetime&) : IMLifetime() {}
+    IMLifetime(const IMLifetime&)
+        : IMLifetime()
+    {
+    }
     IMLifetime& operator=(const IMLifetime&) { return *this; }
     const std::shared_ptr<int>& LifetimeToken() const { return token; }
 
@@ -62,8 +63,7 @@ private:
 };
 
 // A slot calling f for as long as owner lives.
-template <class Slot, class F>
-Slot Tracked(const IMLifetime* owner, F&& f)
+template <class Slot, class F> Slot Tracked(const IMLifetime* owner, F&& f)
 {
     Slot slot(std::forward<F>(f));
     slot.track_foreign(std::weak_ptr<int>(owner->LifetimeToken()));

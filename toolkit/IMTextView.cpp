@@ -11,21 +11,24 @@ constexpr wchar_t CarriageReturn = 13;
 constexpr wchar_t Tab = 9;
 const wchar_t* const TransparentMark = L"mark_transparent";
 
-bool EndsLine(wchar_t c) { return c == LineFeed || c == CarriageReturn; }
+bool EndsLine(wchar_t c)
+{
+    return c == LineFeed || c == CarriageReturn;
+}
 
 Rect ImageOf(TextureHandle handle)
 {
     const IMResourceManager* manager = GetResourceManager();
-    return manager ? manager->ImageRect(handle) : Rect{};
+    return manager ? manager->ImageRect(handle) : Rect {};
 }
 
 }  // namespace
 
 std::wstring GlyphCacheKey(const IMGlyph& g)
 {
-    return g.face + std::wstring(1, g.ch) + std::to_wstring(g.size) + std::to_wstring(std::int32_t(g.colour)) +
-           std::to_wstring(int(g.bold)) + std::to_wstring(int(g.underline)) + std::to_wstring(int(g.italic)) +
-           std::to_wstring(std::int32_t(g.backColour)) + L"0";
+    return g.face + std::wstring(1, g.ch) + std::to_wstring(g.size) + std::to_wstring(std::int32_t(g.colour))
+        + std::to_wstring(int(g.bold)) + std::to_wstring(int(g.underline)) + std::to_wstring(int(g.italic))
+        + std::to_wstring(std::int32_t(g.backColour)) + L"0";
 }
 
 IMTextView::~IMTextView()
@@ -34,18 +37,23 @@ IMTextView::~IMTextView()
         ReleasePicture(*glyph);
 }
 
+void IMTextView::ApplyStyle(IMGlyph& glyph) const
+{
+    glyph.colour = textColour;
+    glyph.underline = underline;
+    glyph.bold = bold;
+    glyph.italic = italic;
+    glyph.size = fontSize;
+    glyph.face = fontFace;
+    glyph.backColour = backColour;
+    glyph.cacheKey = GlyphCacheKey(glyph);
+}
+
 std::unique_ptr<IMGlyph> IMTextView::MakeGlyph(wchar_t c) const
 {
     auto glyph = std::make_unique<IMGlyph>();
     glyph->ch = c;
-    glyph->colour = textColour;
-    glyph->underline = underline;
-    glyph->bold = bold;
-    glyph->italic = italic;
-    glyph->size = fontSize;
-    glyph->face = fontFace;
-    glyph->backColour = backColour;
-    glyph->cacheKey = GlyphCacheKey(*glyph);
+    ApplyStyle(*glyph);
     return glyph;
 }
 
@@ -57,13 +65,14 @@ void IMTextView::RequestPicture(IMGlyph& glyph)
         return;
     }
     if (glyph.ch == LineFeed) {
-        glyph.texture = manager->LoadTextureFromMemory(TransparentMark, FindEmbedded(std::wstring_view(TransparentMark)));
+        glyph.texture
+            = manager->LoadTextureFromMemory(TransparentMark, FindEmbedded(std::wstring_view(TransparentMark)));
         return;
     }
     // Tabs and carriage returns show as spaces of the same style.
     const wchar_t drawn = (glyph.ch == Tab || glyph.ch == CarriageReturn) ? L' ' : glyph.ch;
     glyph.texture = manager->CreateGlyphTexture(glyph.cacheKey, drawn, glyph.colour, glyph.size, glyph.face,
-                                                glyph.italic, glyph.bold, glyph.underline, glyph.backColour);
+        glyph.italic, glyph.bold, glyph.underline, glyph.backColour);
 }
 
 void IMTextView::ReleasePicture(IMGlyph& glyph)
@@ -101,8 +110,8 @@ void IMTextView::InsertText(int position, const std::wstring& text)
         RequestPicture(*glyph);
         inserted.push_back(std::move(glyph));
     }
-    glyphs.insert(glyphs.begin() + position, std::make_move_iterator(inserted.begin()),
-                  std::make_move_iterator(inserted.end()));
+    glyphs.insert(
+        glyphs.begin() + position, std::make_move_iterator(inserted.begin()), std::make_move_iterator(inserted.end()));
     Layout(position);
 }
 
@@ -118,7 +127,7 @@ void IMTextView::EraseText(int position, int count)
 }
 
 void IMTextView::SetStyle(const std::uint32_t* colour, const bool* under, const bool* isBold, const bool* isItalic,
-                          const int* size, const std::wstring* face, const std::uint32_t* back)
+    const int* size, const std::wstring* face, const std::uint32_t* back)
 {
     if (colour)
         textColour = *colour;
@@ -138,14 +147,7 @@ void IMTextView::SetStyle(const std::uint32_t* colour, const bool* under, const 
     for (auto& glyph : glyphs) {
         const Rect before = ImageOf(glyph->texture);
         const TextureHandle old = glyph->texture;
-        glyph->colour = textColour;
-        glyph->underline = underline;
-        glyph->bold = bold;
-        glyph->italic = italic;
-        glyph->size = fontSize;
-        glyph->face = fontFace;
-        glyph->backColour = backColour;
-        glyph->cacheKey = GlyphCacheKey(*glyph);
+        ApplyStyle(*glyph);
         // Requested before the old one is released: an unchanged key hands back the same picture.
         RequestPicture(*glyph);
         if (IMResourceManager* manager = GetResourceManager())
@@ -168,7 +170,7 @@ void IMTextView::Layout(int from)
         lineStarts.assign(1, 0);
     else
         lineStarts.erase(std::remove_if(lineStarts.begin(), lineStarts.end(), [from](int s) { return s >= from; }),
-                         lineStarts.end());
+            lineStarts.end());
     if (lineStarts.empty())
         lineStarts.push_back(0);
 
@@ -268,7 +270,7 @@ void IMTextView::Draw()
     const Viewport v = manager->GetViewport();
     const Point origin = manager->drawOrigin;
     const Rect r = GetRect();
-    const Rect area{origin.x + r.left, origin.y + r.top, origin.x + r.right, origin.y + r.bottom};
+    const Rect area {origin.x + r.left, origin.y + r.top, origin.x + r.right, origin.y + r.bottom};
     const auto clip = Intersect({v.x, v.y, v.x + v.width, v.y + v.height}, area);
     if (!clip) {
         dirty = false;
@@ -312,7 +314,19 @@ void IMTextView::Draw()
 // ---------------------------------------------------------------------------
 // Queries
 
-wchar_t IMTextView::GetGlyphChar(int i) const { return i >= 0 && i < GlyphCount() ? glyphs[i]->ch : 0; }
-Rect IMTextView::GetGlyphRect(int i) const { return i >= 0 && i < GlyphCount() ? glyphs[i]->rect : Rect{}; }
-std::uint32_t IMTextView::GetGlyphColour(int i) const { return i >= 0 && i < GlyphCount() ? glyphs[i]->colour : 0; }
-std::wstring IMTextView::GetGlyphFace(int i) const { return i >= 0 && i < GlyphCount() ? glyphs[i]->face : L""; }
+wchar_t IMTextView::GetGlyphChar(int i) const
+{
+    return i >= 0 && i < GlyphCount() ? glyphs[i]->ch : 0;
+}
+Rect IMTextView::GetGlyphRect(int i) const
+{
+    return i >= 0 && i < GlyphCount() ? glyphs[i]->rect : Rect {};
+}
+std::uint32_t IMTextView::GetGlyphColour(int i) const
+{
+    return i >= 0 && i < GlyphCount() ? glyphs[i]->colour : 0;
+}
+std::wstring IMTextView::GetGlyphFace(int i) const
+{
+    return i >= 0 && i < GlyphCount() ? glyphs[i]->face : L"";
+}

@@ -14,8 +14,8 @@
 struct IMGlyph {
     TextureHandle texture = 0;  // the glyph picture, one reference held
     wchar_t ch = 0;
-    Rect rect;                  // relative to the view's top-left corner
-    std::uint32_t colour = 0;   // the style at creation
+    Rect rect;                 // relative to the view's top-left corner
+    std::uint32_t colour = 0;  // the style at creation
     bool underline = false;
     bool bold = false;
     bool italic = false;
@@ -36,7 +36,7 @@ public:
     virtual void EraseText(int position, int count);
     // Null keeps the current value.
     void SetStyle(const std::uint32_t* colour, const bool* underline, const bool* bold, const bool* italic,
-                  const int* size, const std::wstring* face, const std::uint32_t* back);
+        const int* size, const std::wstring* face, const std::uint32_t* back);
     void Layout(int from);
     void Draw() override;
 
@@ -56,10 +56,12 @@ public:
     std::wstring fontFace = L"Arial";
     std::vector<std::unique_ptr<IMGlyph>> glyphs;  // one per character, in text order
     int minLineHeight = 16;                        // wrapping: empty line height and lower bound
-    std::vector<int> lineStarts{0};                // first glyph index of each line
+    std::vector<int> lineStarts {0};               // first glyph index of each line
 
 private:
     std::unique_ptr<IMGlyph> MakeGlyph(wchar_t c) const;
+    // Gives glyph the view's current style and the cache key that goes with it.
+    void ApplyStyle(IMGlyph& glyph) const;
     // Requests the glyph's picture for its current style into texture.
     static void RequestPicture(IMGlyph& glyph);
     static void ReleasePicture(IMGlyph& glyph);

@@ -57,8 +57,8 @@ bool IMTextureView::HitTest(const Point& p) const
     const float cx = float(d.left + (d.right - d.left) / 2);
     const float cy = float(d.top + (d.bottom - d.top) / 2);
     const float c = std::cos(-angle), sn = std::sin(-angle);
-    const Point r{static_cast<int>(cx + c * (float(p.x) - cx) - sn * (float(p.y) - cy)),
-                  static_cast<int>(cy + sn * (float(p.x) - cx) + c * (float(p.y) - cy))};
+    const Point r {static_cast<int>(cx + c * (float(p.x) - cx) - sn * (float(p.y) - cy)),
+        static_cast<int>(cy + sn * (float(p.x) - cx) + c * (float(p.y) - cy))};
     if (!d.Contains(r))
         return false;
     const int u = (s.right - s.left) * (r.x - d.left) / (d.right - d.left);
@@ -69,8 +69,8 @@ bool IMTextureView::HitTest(const Point& p) const
     return int(colour >> 24) / 255 * texelAlpha >= alphaThreshold;
 }
 
-void IMStateView::SetStateImages(const std::wstring& normal, const std::wstring& disabled,
-                                 const std::wstring& hovered, const std::wstring& pressed)
+void IMStateView::SetStateImages(
+    const std::wstring& normal, const std::wstring& disabled, const std::wstring& hovered, const std::wstring& pressed)
 {
     stateImages[0] = normal;
     stateImages[1] = disabled.empty() ? normal : disabled;

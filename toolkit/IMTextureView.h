@@ -21,9 +21,9 @@ public:
     void Draw() override;
     bool HitTest(const Point& p) const override;
 
-    TextureHandle texture = 0;       // the picture, one reference held while hasTexture
+    TextureHandle texture = 0;  // the picture, one reference held while hasTexture
     std::uint32_t colour = 0xFFFFFFFF;
-    float angle = 0.0f;              // radians about the rect's centre
+    float angle = 0.0f;  // radians about the rect's centre
     int alphaThreshold = 255;
     bool hasTexture = false;
 };
@@ -32,8 +32,8 @@ class IMStateView : public IMTextureView {
 public:
     // Normal, disabled, hovered, pressed; empty names fall back to the normal one.
     void SetStateImages(const std::wstring& normal, const std::wstring& disabled, const std::wstring& hovered,
-                        const std::wstring& pressed);
+        const std::wstring& pressed);
 
-    int state = 0;                              // 0 normal, 1 disabled, 3 hovered, 4 pressed
-    std::map<int, std::wstring> stateImages;    // picture name per state
+    int state = 0;                            // 0 normal, 1 disabled, 3 hovered, 4 pressed
+    std::map<int, std::wstring> stateImages;  // picture name per state
 };

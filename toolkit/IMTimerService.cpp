@@ -4,5 +4,11 @@ namespace {
 IMTimerService* timerService = nullptr;  // main thread only
 }
 
-IMTimerService* GetTimerService() { return timerService; }
-void SetTimerService(IMTimerService* service) { timerService = service; }
+IMTimerService* GetTimerService()
+{
+    return timerService;
+}
+void SetTimerService(IMTimerService* service)
+{
+    timerService = service;
+}

@@ -14,7 +14,7 @@ public:
     virtual Rect GetRect() const { return rect; }
     virtual void SetSourceRect(const Rect& r);
     virtual Rect GetSourceRect() const { return sourceRect; }
-    virtual void SetPosition(int x, int y) { SetPosition(Point{x, y}); }
+    virtual void SetPosition(int x, int y) { SetPosition(Point {x, y}); }
     virtual void SetPosition(const Point& p);
     virtual Point GetPosition() const { return {rect.left, rect.top}; }
     virtual void SetSize(int width, int height);

@@ -10,10 +10,12 @@
 
 class IMTextureView;
 
-template <class V>
-class IMViewControl : public IMControl, public V {
+template <class V> class IMViewControl : public IMControl, public V {
 public:
-    IMViewControl(IMDialogBase* parent, int layer) : IMControl(parent, layer) {}
+    IMViewControl(IMDialogBase* parent, int layer)
+        : IMControl(parent, layer)
+    {
+    }
 
     void SetRect(const Rect& r) override
     {

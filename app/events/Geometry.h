@@ -27,7 +27,7 @@ struct Rect {
 // The common part of a and b, or nothing when it has no positive width or height.
 inline std::optional<Rect> Intersect(const Rect& a, const Rect& b)
 {
-    Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    Rect r {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
     if (r.left >= r.right || r.top >= r.bottom)
         return std::nullopt;
     return r;

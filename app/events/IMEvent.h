@@ -74,7 +74,11 @@ inline constexpr unsigned F12 = 123;
 
 class IMEvent {
 public:
-    IMEvent(IMControl* source, unsigned code) : source(source), code(code) {}
+    IMEvent(IMControl* source, unsigned code)
+        : source(source)
+        , code(code)
+    {
+    }
     virtual bool Is(unsigned c) const { return code == c; }
 
     IMControl* source;  // emitting or forwarding control, not owned
@@ -84,7 +88,9 @@ public:
 class IMWindowsEvent : public IMEvent {
 public:
     IMWindowsEvent(IMControl* source, unsigned code, std::uint32_t wParam, std::uint32_t lParam)
-        : IMEvent(source, code), wParam(wParam), lParam(lParam)
+        : IMEvent(source, code)
+        , wParam(wParam)
+        , lParam(lParam)
     {
     }
 
@@ -122,7 +128,9 @@ public:
 class IMMouseEvent : public IMWindowsEvent {
 public:
     IMMouseEvent(IMControl* source, unsigned code, std::uint32_t wParam, int x, int y)
-        : IMWindowsEvent(source, code, wParam, 0), x(x), y(y)
+        : IMWindowsEvent(source, code, wParam, 0)
+        , x(x)
+        , y(y)
     {
     }
     virtual bool IsMessage(unsigned c) const { return code == c; }

@@ -19,7 +19,7 @@ protected:
     {
         SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
         SetClock(&clock);
-        const Rect rect{0, 0, 800, 600};
+        const Rect rect {0, 0, 800, 600};
         window = CreateMainWindow(L"test", &rect, true, std::make_unique<AudioManualOutput>());
         DrainQueue();
     }
@@ -91,7 +91,8 @@ TEST_F(MainWindow, TimerRemovedDuringThePassDoesNotFire)
     int later = 0;
     int laterId = 0;
     const int first = window->AddTimer(100);
-    window->ConnectTimer(first, Tracked<EventSlot>(window, [&](const IMEvent&) { return window->RemoveTimer(laterId); }));
+    window->ConnectTimer(
+        first, Tracked<EventSlot>(window, [&](const IMEvent&) { return window->RemoveTimer(laterId); }));
     laterId = CountingTimer(100, later);
     clock.AdvanceMs(150);
     window->TimerPass();
@@ -142,7 +143,7 @@ TEST_F(MainWindow, MouseMovesAreDroppedWhileTheDeviceIsLost)
     GetResourceManager()->Device()->MarkLost();
     window->WindowProc({EventCode::MouseMove, 0, 0, 10, 10});
     EXPECT_FALSE(log.Has("c:MouseEntered:523"));
-    EXPECT_EQ(window->lastMousePos, (Point{0, 0}));
+    EXPECT_EQ(window->lastMousePos, (Point {0, 0}));
     window->WindowProc({EventCode::LeftDown, MouseKey::Left, 0, 10, 10});
     EXPECT_TRUE(window->IsPressed()) << "a press reaches the root";
     // The next paint message restores the device.
@@ -176,5 +177,5 @@ TEST_F(MainWindow, HeldKeyRepeatsReachTheRoot)
     window->WindowProc({EventCode::KeyDown, VirtualKey::F1, 1u | (1u << 30)});
     window->WindowProc({EventCode::KeyDown, VirtualKey::F1, 1u | (1u << 30)});
     window->WindowProc({EventCode::KeyUp, VirtualKey::F1, 0xC0000001u});
-    EXPECT_EQ(keys, (std::vector<std::uint32_t>{112, 112, 112}));
+    EXPECT_EQ(keys, (std::vector<std::uint32_t> {112, 112, 112}));
 }

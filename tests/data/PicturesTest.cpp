@@ -25,9 +25,9 @@ enum class Kind { Rgb, Rgba };
 struct Picture {
     int width = 0;
     int height = 0;
-    int colourType = -1;          // PNG_COLOR_TYPE_* of the file
+    int colourType = -1;  // PNG_COLOR_TYPE_* of the file
     int bitDepth = 0;
-    std::vector<uint8_t> rgba;    // width * height * 4
+    std::vector<uint8_t> rgba;  // width * height * 4
 
     uint8_t Alpha(int x, int y) const { return rgba[(static_cast<size_t>(y) * width + x) * 4 + 3]; }
     const uint8_t* Texel(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
@@ -38,9 +38,11 @@ struct Rect {
 };
 
 // Decodes a PNG file with libpng; returns false when the file is missing or broken.
-bool LoadPng(const std::string& path, Picture& picture) {
+bool LoadPng(const std::string& path, Picture& picture)
+{
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) return false;
+    if (!file)
+        return false;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
@@ -65,7 +67,8 @@ bool LoadPng(const std::string& path, Picture& picture) {
     png_read_update_info(png, info);
     picture.rgba.assign(static_cast<size_t>(picture.width) * picture.height * 4, 0);
     std::vector<png_bytep> rows(picture.height);
-    for (int y = 0; y < picture.height; ++y) rows[y] = &picture.rgba[static_cast<size_t>(y) * picture.width * 4];
+    for (int y = 0; y < picture.height; ++y)
+        rows[y] = &picture.rgba[static_cast<size_t>(y) * picture.width * 4];
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
@@ -73,25 +76,30 @@ bool LoadPng(const std::string& path, Picture& picture) {
 }
 
 // The catalogue fragment: key -> path relative to data/, for the entries of the given kind.
-std::map<std::string, std::string> ReadCatalogue(const std::string& name, const std::string& kind) {
+std::map<std::string, std::string> ReadCatalogue(const std::string& name, const std::string& kind)
+{
     std::map<std::string, std::string> entries;
     std::ifstream in(DataDir + "catalogue/" + name);
     std::string line;
     while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
+        if (line.empty() || line[0] == '#')
+            continue;
         std::istringstream fields(line);
         std::string key, entryKind, path;
-        if (fields >> key >> entryKind >> path && entryKind == kind) entries[key] = path;
+        if (fields >> key >> entryKind >> path && entryKind == kind)
+            entries[key] = path;
     }
     return entries;
 }
 
-const std::map<std::string, std::string>& PictureCatalogue() {
+const std::map<std::string, std::string>& PictureCatalogue()
+{
     static const auto catalogue = ReadCatalogue("pictures.txt", "png");
     return catalogue;
 }
 
-Picture Load(const std::string& key) {
+Picture Load(const std::string& key)
+{
     Picture picture;
     auto found = PictureCatalogue().find(key);
     EXPECT_NE(found, PictureCatalogue().end()) << key << " is not in the catalogue";
@@ -208,7 +216,8 @@ const SizeCase SizeCases[] = {
     {"mark_transparent", 1, 1, Kind::Rgba},
 };
 
-TEST(PicturesTest, EveryPictureHasItsSizeAndPixelKind) {
+TEST(PicturesTest, EveryPictureHasItsSizeAndPixelKind)
+{
     for (const SizeCase& expected : SizeCases) {
         SCOPED_TRACE(expected.key);
         Picture picture = Load(expected.key);
@@ -219,10 +228,13 @@ TEST(PicturesTest, EveryPictureHasItsSizeAndPixelKind) {
     }
 }
 
-TEST(PicturesTest, CatalogueHoldsNoPictureOutsideTheTable) {
+TEST(PicturesTest, CatalogueHoldsNoPictureOutsideTheTable)
+{
     std::map<std::string, bool> known;
-    for (const SizeCase& expected : SizeCases) known[expected.key] = true;
-    for (const auto& [key, path] : PictureCatalogue()) EXPECT_TRUE(known.count(key)) << key << " (" << path << ")";
+    for (const SizeCase& expected : SizeCases)
+        known[expected.key] = true;
+    for (const auto& [key, path] : PictureCatalogue())
+        EXPECT_TRUE(known.count(key)) << key << " (" << path << ")";
     EXPECT_EQ(PictureCatalogue().size(), std::size(SizeCases));
 }
 
@@ -231,38 +243,47 @@ TEST(PicturesTest, CatalogueHoldsNoPictureOutsideTheTable) {
 // ---------------------------------------------------------------------------------------------------------
 
 // Every texel of `area` (in the coordinates of a picture standing at `at`) has the given alpha.
-void ExpectAlphaOver(const Picture& picture, Rect at, Rect area, uint8_t alpha, const char* what) {
+void ExpectAlphaOver(const Picture& picture, Rect at, Rect area, uint8_t alpha, const char* what)
+{
     int wrong = 0;
     for (int y = area.top; y < area.top + area.height; ++y) {
         for (int x = area.left; x < area.left + area.width; ++x) {
             int px = x - at.left, py = y - at.top;
-            ASSERT_TRUE(px >= 0 && py >= 0 && px < picture.width && py < picture.height) << what << " leaves the picture";
-            if (picture.Alpha(px, py) != alpha) ++wrong;
+            ASSERT_TRUE(px >= 0 && py >= 0 && px < picture.width && py < picture.height)
+                << what << " leaves the picture";
+            if (picture.Alpha(px, py) != alpha)
+                ++wrong;
         }
     }
     EXPECT_EQ(wrong, 0) << what << ": texels whose alpha is not " << int(alpha);
 }
 
-TEST(PicturesTest, BrickBodiesAreOpaque) {
+TEST(PicturesTest, BrickBodiesAreOpaque)
+{
     // The board picks bricks up by the alpha hit test, which only catches texels of alpha 255; only the
     // rounded corners may blend.
     for (const char* key : {"102", "103", "104", "105", "106", "107", "108", "109"}) {
         SCOPED_TRACE(key);
         Picture brick = Load(key);
-        ExpectAlphaOver(brick, {0, 0, brick.width, brick.height}, {3, 3, brick.width - 6, brick.height - 6}, 255, "body");
-        ExpectAlphaOver(brick, {0, 0, brick.width, brick.height}, {0, brick.height / 2, brick.width, 1}, 255, "middle row");
+        ExpectAlphaOver(
+            brick, {0, 0, brick.width, brick.height}, {3, 3, brick.width - 6, brick.height - 6}, 255, "body");
+        ExpectAlphaOver(
+            brick, {0, 0, brick.width, brick.height}, {0, brick.height / 2, brick.width, 1}, 255, "middle row");
     }
 }
 
-TEST(PicturesTest, StaffShelvesLeaveTheImprintsVisible) {
+TEST(PicturesTest, StaffShelvesLeaveTheImprintsVisible)
+{
     // Board coordinates: the panel 113 stands at (18, 12), the shelves 116 over it at (95, 102). The
     // imprints are where the staff puts bricks: short ones (72 x 38) on the upper shelf, long ones
     // (98 x 39) on the lower one.
-    const Rect panelAt{18, 12, 494, 262};
-    const Rect shelvesAt{95, 102, 359, 172};
+    const Rect panelAt {18, 12, 494, 262};
+    const Rect shelvesAt {95, 102, 359, 172};
     std::vector<Rect> imprints;
-    for (int x : {116, 191, 265, 341}) imprints.push_back({x, 106, 72, 38});
-    for (int x : {116, 216, 318}) imprints.push_back({x, 195, 98, 39});
+    for (int x : {116, 191, 265, 341})
+        imprints.push_back({x, 106, 72, 38});
+    for (int x : {116, 216, 318})
+        imprints.push_back({x, 195, 98, 39});
     Picture panel = Load("113");
     Picture shelves = Load("116");
     for (const Rect& imprint : imprints) {
@@ -275,37 +296,42 @@ TEST(PicturesTest, StaffShelvesLeaveTheImprintsVisible) {
     ExpectAlphaOver(shelves, shelvesAt, {116, 236, 300, 6}, 255, "lower plank");
 }
 
-TEST(PicturesTest, CloudHasAWindowOverTheClip) {
+TEST(PicturesTest, CloudHasAWindowOverTheClip)
+{
     // The cloud stands at (137, 100); the praise clip shows 320 x 200 at (230, 176).
-    const Rect cloudAt{137, 100, 506, 362};
-    const Rect clip{230, 176, 320, 200};
+    const Rect cloudAt {137, 100, 506, 362};
+    const Rect clip {230, 176, 320, 200};
     Picture cloud = Load("oblako_png");
     ExpectAlphaOver(cloud, cloudAt, clip, 0, "window");
     const int ring = 4;
-    ExpectAlphaOver(cloud, cloudAt, {clip.left - ring, clip.top - ring, clip.width + 2 * ring, ring}, 255, "frame above");
-    ExpectAlphaOver(cloud, cloudAt, {clip.left - ring, clip.top + clip.height, clip.width + 2 * ring, ring}, 255, "frame below");
+    ExpectAlphaOver(
+        cloud, cloudAt, {clip.left - ring, clip.top - ring, clip.width + 2 * ring, ring}, 255, "frame above");
+    ExpectAlphaOver(
+        cloud, cloudAt, {clip.left - ring, clip.top + clip.height, clip.width + 2 * ring, ring}, 255, "frame below");
     ExpectAlphaOver(cloud, cloudAt, {clip.left - ring, clip.top, ring, clip.height}, 255, "frame left");
     ExpectAlphaOver(cloud, cloudAt, {clip.left + clip.width, clip.top, ring, clip.height}, 255, "frame right");
 }
 
-TEST(PicturesTest, SpaceBarLiesOnTheKeyboard) {
+TEST(PicturesTest, SpaceBarLiesOnTheKeyboard)
+{
     // KEYBOARDPIC at (107, 347), KEYSPACE at (237, 502): the blinking key must lie within the keyboard
     // and cover a part of it that is drawn (its own space bar), so both looks of the key line up.
     Picture keyboard = Load("KEYBOARDPIC");
     Picture space = Load("KEYSPACE");
-    const Rect keyboardAt{107, 347, keyboard.width, keyboard.height};
-    const Rect spaceAt{237, 502, space.width, space.height};
+    const Rect keyboardAt {107, 347, keyboard.width, keyboard.height};
+    const Rect spaceAt {237, 502, space.width, space.height};
     EXPECT_GE(spaceAt.left, keyboardAt.left);
     EXPECT_GE(spaceAt.top, keyboardAt.top);
     EXPECT_LE(spaceAt.left + spaceAt.width, keyboardAt.left + keyboardAt.width);
     EXPECT_LE(spaceAt.top + spaceAt.height, keyboardAt.top + keyboardAt.height);
-    ExpectAlphaOver(keyboard, keyboardAt, {spaceAt.left + 2, spaceAt.top + 2, spaceAt.width - 4, spaceAt.height - 4}, 255,
-                    "keyboard under the space bar");
+    ExpectAlphaOver(keyboard, keyboardAt, {spaceAt.left + 2, spaceAt.top + 2, spaceAt.width - 4, spaceAt.height - 4},
+        255, "keyboard under the space bar");
     ExpectAlphaOver(space, spaceAt, {spaceAt.left + 4, spaceAt.top + 4, spaceAt.width - 8, spaceAt.height - 8}, 255,
-                    "the space bar itself");
+        "the space bar itself");
 }
 
-TEST(PicturesTest, InkAndMarks) {
+TEST(PicturesTest, InkAndMarks)
+{
     // The caret is stretched into every frame line, so it is the ink colour throughout.
     Picture caret = Load("EditBarKaretka");
     for (int y = 0; y < caret.height; ++y) {
@@ -324,9 +350,11 @@ TEST(PicturesTest, InkAndMarks) {
 // Fonts
 // ---------------------------------------------------------------------------------------------------------
 
-TEST(PicturesTest, CarriedFontsAreTrueType) {
+TEST(PicturesTest, CarriedFontsAreTrueType)
+{
     const auto fonts = ReadCatalogue("fonts.txt", "ttf");
-    for (const char* key : {"LiberationSans-Regular", "LiberationSans-Bold", "LiberationSans-Italic", "LiberationSans-BoldItalic"}) {
+    for (const char* key :
+        {"LiberationSans-Regular", "LiberationSans-Bold", "LiberationSans-Italic", "LiberationSans-BoldItalic"}) {
         SCOPED_TRACE(key);
         auto found = fonts.find(key);
         ASSERT_NE(found, fonts.end());

@@ -22,15 +22,11 @@ TEST(IMEvent, GetTextOnlyForPrintableCharacters)
         std::wstring text;
     };
     const Case cases[] = {
-        {EventCode::KeyDown, 'A', L""},       // a key, not a character
-        {EventCode::Char, 'A', L"A"},
-        {EventCode::Char, 0x041F, L"П"},
-        {EventCode::Char, 13, L""},           // carriage return
-        {EventCode::Char, 8, L""},            // backspace
-        {EventCode::Char, 9, L""},
-        {EventCode::Char, 10, L""},
-        {EventCode::Char, 27, L""},
-        {EventCode::Char, 0x10041, L"A"},     // only the low 16 bits count
+        {EventCode::KeyDown, 'A', L""},  // a key, not a character
+        {EventCode::Char, 'A', L"A"}, {EventCode::Char, 0x041F, L"П"}, {EventCode::Char, 13, L""},  // carriage return
+        {EventCode::Char, 8, L""},                                                                  // backspace
+        {EventCode::Char, 9, L""}, {EventCode::Char, 10, L""}, {EventCode::Char, 27, L""},
+        {EventCode::Char, 0x10041, L"A"},  // only the low 16 bits count
     };
     for (const Case& c : cases)
         EXPECT_EQ(IMKeyboardEvent(nullptr, c.code, c.wParam, 0).GetText(), c.text) << c.code << " " << c.wParam;

@@ -12,10 +12,13 @@
 
 #include <SDL.h>
 #include <algorithm>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 
-inline std::time_t FixedTime() { return 1'765'000'000; }
+inline std::time_t FixedTime()
+{
+    return 1'765'000'000;
+}
 
 class ExerciseTest : public ::testing::Test {
 protected:
@@ -31,7 +34,7 @@ protected:
             audio = new AudioManualOutput(false);
             output.reset(audio);
         }
-        const Rect rect{0, 0, 800, 600};
+        const Rect rect {0, 0, 800, 600};
         window = CreateMainWindow(L"test", &rect, true, std::move(output));
         playMessage = RegisterWindowMessage(L"WM_IM_ONSOUNDPLAY");
         // Looked up once, before the board exists: asking the sound system for a
@@ -39,7 +42,7 @@ protected:
         for (int n = 126; n <= 145; ++n)
             if (n != 130)
                 ids[std::to_wstring(n)] = GetResourceManager()->CreateSound(std::to_wstring(n));
-        const Rect board{0, 0, 800, 600};
+        const Rect board {0, 0, 800, 600};
         game = new Game(window, &board);
         Turn();
     }
@@ -118,8 +121,8 @@ protected:
     ManualClock clock;
     AudioManualOutput* audio = nullptr;  // owned by the sound system
     IMWindow* window = nullptr;
-    Game* game = nullptr;                // owned by the window
+    Game* game = nullptr;  // owned by the window
     unsigned playMessage = 0;
-    std::vector<std::uint32_t> started;  // sound identifiers, in the order they started
+    std::vector<std::uint32_t> started;         // sound identifiers, in the order they started
     std::map<std::wstring, std::uint32_t> ids;  // sound name -> identifier
 };

@@ -1,14 +1,20 @@
 // The board: the bank, picking up, dragging and dropping bricks.
 
-#include "support/HeadlessDisplay.h"
 #include "ExerciseHarness.h"
+#include "support/HeadlessDisplay.h"
 
 namespace {
 
 std::time_t seconds = 0;
-std::time_t Seconds() { return seconds; }
+std::time_t Seconds()
+{
+    return seconds;
+}
 
-bool IsShortPicture(const Brick& b) { return b.picture->GetWidth() == 72; }
+bool IsShortPicture(const Brick& b)
+{
+    return b.picture->GetWidth() == 72;
+}
 
 }  // namespace
 
@@ -18,7 +24,7 @@ TEST_F(ExerciseTest, BankLaysOutFourteenBricksOnTheShelvesForManySeeds)
     SetTimeSource(Seconds);
     const int shelfTops[4] = {309, 377, 453, 518};
     for (seconds = 0; seconds < 40; ++seconds) {
-        const Rect rect{0, 0, 800, 600};
+        const Rect rect {0, 0, 800, 600};
         auto* board = new Game(window, &rect);
         ASSERT_EQ(board->bricks.size(), 14u);
         int shortBricks = 0;
@@ -41,7 +47,7 @@ TEST_F(ExerciseTest, BankLaysOutFourteenBricksOnTheShelvesForManySeeds)
 TEST_F(ExerciseTest, BoardsOfTheSameSecondAreAlike)
 {
     StartBoard();
-    const Rect rect{0, 0, 800, 600};
+    const Rect rect {0, 0, 800, 600};
     auto* twin = new Game(window, &rect);
     for (std::size_t i = 0; i < 14; ++i) {
         EXPECT_EQ(twin->bricks[i]->soundName, game->bricks[i]->soundName);
@@ -64,7 +70,7 @@ TEST_F(ExerciseTest, HeldBrickSoundsAndSnapsIntoTheSlotUnderIt)
     Release(195 + 6, 110 + 6);
     Wait(40);
     EXPECT_FALSE(Playing(L"138")) << "releasing stops it";
-    EXPECT_EQ(brick->picture->GetPosition(), (Point{191, 106}));
+    EXPECT_EQ(brick->picture->GetPosition(), (Point {191, 106}));
     EXPECT_TRUE(game->staff->upperSlots[3].occupied);
     EXPECT_EQ(game->staff->upperSlots[3].brick, brick);
     EXPECT_EQ(game->GetLayerOf(brick->picture), 10);
@@ -84,7 +90,7 @@ TEST_F(ExerciseTest, FittingRulesOnAShelf)
     Brick* longBrick = BrickOf(L"134");
     // Upper slot 9: 341 + 97 > 416, so it goes to the leftmost upper slot where it fits.
     Drag(longBrick, 341, 106);
-    EXPECT_EQ(longBrick->picture->GetPosition(), (Point{116, 106}));
+    EXPECT_EQ(longBrick->picture->GetPosition(), (Point {116, 106}));
     // A short brick dropped over it goes to the first later slot under it where it fits.
     Brick* shortBrick = BrickOf(L"137");
     Drag(shortBrick, 150, 106);
@@ -97,7 +103,7 @@ TEST_F(ExerciseTest, FittingRulesOnAShelf)
     for (int i = 0; i < 4; ++i)
         Drag(shorts[i], lefts[i], 195);
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(shorts[i]->picture->GetPosition(), (Point{lefts[i], 195}));
+        EXPECT_EQ(shorts[i]->picture->GetPosition(), (Point {lefts[i], 195}));
     Brick* fifth = BrickOf(L"140");
     const Point home = fifth->picture->GetPosition();
     Drag(fifth, 200, 195);

@@ -115,11 +115,11 @@ TEST_F(StaffTest, RightBricksInAWrongOrderAreNotRecognised)
 TEST_F(StaffTest, SpeakerPulsesWhilePlaying)
 {
     ClickStaffPlay();
-    const Rect rest{79, 29, 112, 67};
+    const Rect rest {79, 29, 112, 67};
     EXPECT_EQ(game->staff->speaker->GetRect(), rest);
     Wait(80 * 3, 80);
-    EXPECT_EQ(game->staff->speaker->GetRect(), (Rect{79, 23, 118, 73})) << "three ticks of growth";
+    EXPECT_EQ(game->staff->speaker->GetRect(), (Rect {79, 23, 118, 73})) << "three ticks of growth";
     Wait(80 * 5, 80);
-    EXPECT_EQ(game->staff->speaker->GetRect(), (Rect{79, 29, 112, 67})) << "four ticks of shrinking, one of growth";
+    EXPECT_EQ(game->staff->speaker->GetRect(), (Rect {79, 29, 112, 67})) << "four ticks of shrinking, one of growth";
     ClickStaffPlay();
 }

@@ -1,7 +1,7 @@
 // SDL events in, window messages out.
 
-#include "app/events/IMEvent.h"
 #include "platform/InputTranslation.h"
+#include "app/events/IMEvent.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@ namespace {
 
 SDL_Event Key(Uint32 type, SDL_Scancode scancode, bool repeat = false)
 {
-    SDL_Event e{};
+    SDL_Event e {};
     e.type = type;
     e.key.type = type;
     e.key.keysym.scancode = scancode;
@@ -20,7 +20,7 @@ SDL_Event Key(Uint32 type, SDL_Scancode scancode, bool repeat = false)
 
 SDL_Event Text(const char* utf8)
 {
-    SDL_Event e{};
+    SDL_Event e {};
     e.type = SDL_TEXTINPUT;
     std::strncpy(e.text.text, utf8, sizeof e.text.text - 1);
     return e;
@@ -28,7 +28,7 @@ SDL_Event Text(const char* utf8)
 
 SDL_Event Button(Uint32 type, Uint8 button, int x, int y, Uint8 clicks = 1)
 {
-    SDL_Event e{};
+    SDL_Event e {};
     e.type = type;
     e.button.button = button;
     e.button.x = x;
@@ -39,7 +39,7 @@ SDL_Event Button(Uint32 type, Uint8 button, int x, int y, Uint8 clicks = 1)
 
 SDL_Event Motion(int x, int y)
 {
-    SDL_Event e{};
+    SDL_Event e {};
     e.type = SDL_MOUSEMOTION;
     e.motion.x = x;
     e.motion.y = y;
@@ -48,7 +48,7 @@ SDL_Event Motion(int x, int y)
 
 SDL_Event Wheel(int notches)
 {
-    SDL_Event e{};
+    SDL_Event e {};
     e.type = SDL_MOUSEWHEEL;
     e.wheel.y = notches;
     e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
@@ -76,11 +76,25 @@ TEST(InputTranslation, KeysByPhysicalPosition)
         unsigned vk;
     };
     const Case cases[] = {
-        {SDL_SCANCODE_A, 65},      {SDL_SCANCODE_I, 73},      {SDL_SCANCODE_Z, 90},        {SDL_SCANCODE_0, 48},
-        {SDL_SCANCODE_9, 57},      {SDL_SCANCODE_F1, 112},    {SDL_SCANCODE_F12, 123},     {SDL_SCANCODE_ESCAPE, 27},
-        {SDL_SCANCODE_RETURN, 13}, {SDL_SCANCODE_SPACE, 32},  {SDL_SCANCODE_LEFT, 37},     {SDL_SCANCODE_UP, 38},
-        {SDL_SCANCODE_RIGHT, 39},  {SDL_SCANCODE_DOWN, 40},   {SDL_SCANCODE_DELETE, 46},   {SDL_SCANCODE_BACKSPACE, 8},
-        {SDL_SCANCODE_TAB, 9},     {SDL_SCANCODE_LCTRL, 17},  {SDL_SCANCODE_RCTRL, 17},
+        {SDL_SCANCODE_A, 65},
+        {SDL_SCANCODE_I, 73},
+        {SDL_SCANCODE_Z, 90},
+        {SDL_SCANCODE_0, 48},
+        {SDL_SCANCODE_9, 57},
+        {SDL_SCANCODE_F1, 112},
+        {SDL_SCANCODE_F12, 123},
+        {SDL_SCANCODE_ESCAPE, 27},
+        {SDL_SCANCODE_RETURN, 13},
+        {SDL_SCANCODE_SPACE, 32},
+        {SDL_SCANCODE_LEFT, 37},
+        {SDL_SCANCODE_UP, 38},
+        {SDL_SCANCODE_RIGHT, 39},
+        {SDL_SCANCODE_DOWN, 40},
+        {SDL_SCANCODE_DELETE, 46},
+        {SDL_SCANCODE_BACKSPACE, 8},
+        {SDL_SCANCODE_TAB, 9},
+        {SDL_SCANCODE_LCTRL, 17},
+        {SDL_SCANCODE_RCTRL, 17},
     };
     for (const Case& c : cases) {
         Translator translate;
@@ -102,8 +116,8 @@ TEST(InputTranslation, ControlKeysAlsoMakeTheirCharacters)
         SDL_Scancode scancode;
         std::uint32_t character;
     };
-    const Case cases[] = {{SDL_SCANCODE_BACKSPACE, 8}, {SDL_SCANCODE_TAB, 9}, {SDL_SCANCODE_RETURN, 13},
-                          {SDL_SCANCODE_ESCAPE, 27}};
+    const Case cases[]
+        = {{SDL_SCANCODE_BACKSPACE, 8}, {SDL_SCANCODE_TAB, 9}, {SDL_SCANCODE_RETURN, 13}, {SDL_SCANCODE_ESCAPE, 27}};
     for (const Case& c : cases) {
         Translator translate;
         auto out = translate(Key(SDL_KEYDOWN, c.scancode));
@@ -240,7 +254,7 @@ TEST(InputTranslation, PositionsThroughTheLetterbox)
 TEST(InputTranslation, WindowEventsAndUnknownEvents)
 {
     Translator translate;
-    SDL_Event e{};
+    SDL_Event e {};
     e.type = SDL_WINDOWEVENT;
     e.window.event = SDL_WINDOWEVENT_CLOSE;
     EXPECT_EQ(translate(e)[0].message, WM_CLOSE);
@@ -251,7 +265,7 @@ TEST(InputTranslation, WindowEventsAndUnknownEvents)
     e.window.event = SDL_WINDOWEVENT_LEAVE;
     EXPECT_EQ(translate(e)[0].message, WM_MOUSELEAVE);
 
-    SDL_Event unknown{};
+    SDL_Event unknown {};
     unknown.type = SDL_JOYAXISMOTION;
     EXPECT_TRUE(translate(unknown).empty());
     EXPECT_TRUE(translate(Key(SDL_KEYDOWN, SDL_SCANCODE_APPLICATION)).empty());

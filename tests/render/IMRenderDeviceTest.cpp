@@ -9,9 +9,18 @@
 namespace {
 
 // Distinct opaque texels, so a misplaced or resampled pixel shows.
-std::uint32_t Pattern(int x, int y) { return 0xFF000000u | (x * 2 << 16) | (y * 6 << 8) | ((x + y) & 0xFF); }
-std::uint32_t OpaqueRed(int, int) { return 0xFFFF0000u; }
-std::uint32_t HalfGreen(int, int) { return 0x8000FF00u; }
+std::uint32_t Pattern(int x, int y)
+{
+    return 0xFF000000u | (x * 2 << 16) | (y * 6 << 8) | ((x + y) & 0xFF);
+}
+std::uint32_t OpaqueRed(int, int)
+{
+    return 0xFFFF0000u;
+}
+std::uint32_t HalfGreen(int, int)
+{
+    return 0x8000FF00u;
+}
 
 class RenderDeviceTest : public ::testing::Test {
 protected:
@@ -98,7 +107,7 @@ TEST_F(RenderDeviceTest, ViewportClips)
 TEST_F(RenderDeviceTest, EmptyDestinationDrawsNothing)
 {
     auto red = MakeTexture(device, 10, 10, OpaqueRed);
-    for (Rect dest : {Rect{5, 5, 5, 15}, Rect{5, 5, 15, 5}, Rect{15, 5, 5, 15}}) {
+    for (Rect dest : {Rect {5, 5, 5, 15}, Rect {5, 5, 15, 5}, Rect {15, 5, 5, 15}}) {
         device.DrawDeviceTexture(*red, {0, 0, 10, 10}, dest, nullptr, 0xFFFFFFFF, 0.0f);
         device.DrawDeviceTexture(*red, {0, 0, 10, 10}, dest, nullptr, 0xFFFFFFFF, 1.0f);
     }
@@ -111,7 +120,8 @@ TEST_F(RenderDeviceTest, EmptyDestinationDrawsNothing)
 TEST_F(RenderDeviceTest, QuarterTurnPutsTopLeftBottomLeft)
 {
     // Red top-left quadrant of a 20x20 picture, white elsewhere.
-    auto texture = MakeTexture(device, 20, 20, [](int x, int y) { return x < 10 && y < 10 ? 0xFFFF0000u : 0xFFFFFFFFu; });
+    auto texture
+        = MakeTexture(device, 20, 20, [](int x, int y) { return x < 10 && y < 10 ? 0xFFFF0000u : 0xFFFFFFFFu; });
     device.DrawDeviceTexture(*texture, {0, 0, 20, 20}, {100, 100, 120, 120}, nullptr, 0xFFFFFFFF, 4.712389f);
     ReadBack();
     EXPECT_EQ(display.Pixel(104, 115), 0xFFFF0000u) << "bottom-left quadrant";
@@ -125,8 +135,8 @@ TEST_F(RenderDeviceTest, PowerOfTwoSizes)
     struct Case {
         int width, height, texWidth, texHeight;
     };
-    for (Case c : {Case{800, 600, 1024, 1024}, Case{1, 1, 1, 1}, Case{21, 21, 32, 32}, Case{0, -3, 1, 1},
-                   Case{64, 65, 64, 128}}) {
+    for (Case c : {Case {800, 600, 1024, 1024}, Case {1, 1, 1, 1}, Case {21, 21, 32, 32}, Case {0, -3, 1, 1},
+             Case {64, 65, 64, 128}}) {
         auto texture = device.CreatePow2Texture(c.width, c.height, PixelFormat::A8R8G8B8);
         ASSERT_TRUE(texture);
         EXPECT_EQ(texture->Width(), c.texWidth) << c.width;
@@ -161,7 +171,7 @@ TEST_F(RenderDeviceTest, VideoFormatIsOpaque)
 TEST_F(RenderDeviceTest, LostLatchIsNotTestedAgain)
 {
     EXPECT_FALSE(device.IsDeviceLost());
-    SDL_Event reset{};
+    SDL_Event reset {};
     reset.type = SDL_RENDER_TARGETS_RESET;
     SDL_PushEvent(&reset);
     SDL_PumpEvents();

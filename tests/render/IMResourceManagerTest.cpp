@@ -1,9 +1,9 @@
 // The texture table, the decoders and the skin, on the real pictures of data/.
 
+#include "render/IMResourceManager.h"
 #include "data/EmbeddedData.h"
 #include "platform/AudioManualOutput.h"
 #include "platform/DebugOutput.h"
-#include "render/IMResourceManager.h"
 #include "render/ImageDecoding.h"
 #include "support/HeadlessDisplay.h"
 
@@ -38,7 +38,7 @@ std::vector<unsigned char> EncodePng(const PngSpec& spec)
         },
         nullptr);
     png_set_IHDR(png, info, 3, 2, spec.bitDepth, spec.colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+        PNG_FILTER_TYPE_DEFAULT);
     png_color palette[2] = {{200, 100, 50}, {10, 20, 30}};
     if (spec.colourType == PNG_COLOR_TYPE_PALETTE)
         png_set_PLTE(png, info, palette, 2);
@@ -47,7 +47,7 @@ std::vector<unsigned char> EncodePng(const PngSpec& spec)
         png_set_tRNS(png, info, alpha, 1, nullptr);
     if (spec.gamma > 0)
         png_set_gAMA(png, info, spec.gamma);
-    png_color_16 blue{0, 0, 0, 255, 0};
+    png_color_16 blue {0, 0, 0, 255, 0};
     if (spec.background) {
         if (spec.bitDepth == 16)
             blue.blue = 65535;
@@ -66,8 +66,8 @@ std::vector<unsigned char> EncodePng(const PngSpec& spec)
 
 std::vector<unsigned char> EncodeJpeg(int width, int height)
 {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr error{};
+    jpeg_compress_struct cinfo {};
+    jpeg_error_mgr error {};
     cinfo.err = jpeg_std_error(&error);
     jpeg_create_compress(&cinfo);
     unsigned char* buffer = nullptr;
@@ -127,9 +127,9 @@ TEST_F(ResourceManagerTest, SkinIsRegisteredInOrderWithItsSizes)
         ASSERT_EQ(manager->FindTexture(names[h]), h) << "registered in order";
         EXPECT_EQ(manager->GetRecord(h)->refCount, 1);
     }
-    EXPECT_EQ(manager->ImageRect(manager->FindTexture(L"DefaultBackGround")), (Rect{0, 0, 800, 600}));
+    EXPECT_EQ(manager->ImageRect(manager->FindTexture(L"DefaultBackGround")), (Rect {0, 0, 800, 600}));
     const TextureRecord* exit = manager->GetRecord(manager->FindTexture(L"ExitButton"));
-    EXPECT_EQ(exit->imageRect, (Rect{0, 0, 21, 21}));
+    EXPECT_EQ(exit->imageRect, (Rect {0, 0, 21, 21}));
     EXPECT_EQ(exit->texWidth, 32);
     EXPECT_EQ(exit->pixelCopy.size(), 4096u);
 
@@ -147,16 +147,15 @@ TEST_F(ResourceManagerTest, EveryBoardPictureLoadsWithItsCatalogueSize)
         const wchar_t* name;
         int width, height;
     };
-    const Case cases[] = {{L"102", 97, 39},  {L"103", 98, 38},  {L"104", 97, 37},  {L"105", 98, 36},
-                          {L"106", 72, 37},  {L"107", 72, 37},  {L"108", 72, 38},  {L"109", 72, 37},
-                          {L"111", 800, 600}, {L"112", 508, 577}, {L"113", 494, 262}, {L"114", 21, 21},
-                          {L"115", 411, 274}, {L"116", 359, 172}, {L"117", 173, 217}, {L"118", 128, 71},
-                          {L"119", 77, 38},  {L"120", 173, 157}, {L"121", 77, 38},  {L"122", 77, 38},
-                          {L"123", 77, 38},  {L"124", 33, 38},  {L"125", 58, 58},  {L"147", 1, 1}};
+    const Case cases[] = {{L"102", 97, 39}, {L"103", 98, 38}, {L"104", 97, 37}, {L"105", 98, 36}, {L"106", 72, 37},
+        {L"107", 72, 37}, {L"108", 72, 38}, {L"109", 72, 37}, {L"111", 800, 600}, {L"112", 508, 577},
+        {L"113", 494, 262}, {L"114", 21, 21}, {L"115", 411, 274}, {L"116", 359, 172}, {L"117", 173, 217},
+        {L"118", 128, 71}, {L"119", 77, 38}, {L"120", 173, 157}, {L"121", 77, 38}, {L"122", 77, 38}, {L"123", 77, 38},
+        {L"124", 33, 38}, {L"125", 58, 58}, {L"147", 1, 1}};
     for (const Case& c : cases) {
         const TextureHandle h = manager->LoadTexture(c.name);
         ASSERT_LT(h, manager->slotCount) << std::string(c.name, c.name + std::wcslen(c.name));
-        EXPECT_EQ(manager->ImageRect(h), (Rect{0, 0, c.width, c.height}));
+        EXPECT_EQ(manager->ImageRect(h), (Rect {0, 0, c.width, c.height}));
     }
 }
 
@@ -184,7 +183,7 @@ TEST_F(ResourceManagerTest, InvalidHandlesAreHarmless)
     manager->ReleaseTexture(missing);
     EXPECT_EQ(manager->AddRefTexture(missing), manager->slotCount);
     manager->DrawTexture(missing, {0, 0, 10, 10}, nullptr, 0xFFFFFFFF, 0.0f);
-    EXPECT_EQ(manager->ImageRect(missing), Rect{});
+    EXPECT_EQ(manager->ImageRect(missing), Rect {});
     EXPECT_EQ(manager->TexelAlpha(missing, 0, 0), 0);
     EXPECT_EQ(manager->GetTexturePitch(missing), 0);
     // A load that fails produces no texture.
@@ -221,7 +220,7 @@ TEST_F(ResourceManagerTest, PngVariantsDecodeToStraightBgra)
         const TextureHandle h = manager->LoadTextureFromMemory(FromUtf8(c.what), bytes);
         const TextureRecord* record = manager->GetRecord(h);
         ASSERT_NE(record, nullptr) << c.what;
-        EXPECT_EQ(record->imageRect, (Rect{0, 0, 3, 2})) << c.what;
+        EXPECT_EQ(record->imageRect, (Rect {0, 0, 3, 2})) << c.what;
         const std::uint32_t p = Texel(*record, 2, 1);
         for (int shift : {0, 8, 16, 24})
             EXPECT_NEAR(int((p >> shift) & 0xFF), int((c.expected >> shift) & 0xFF), c.tolerance)
@@ -234,7 +233,7 @@ TEST_F(ResourceManagerTest, JpegIsTheFallbackAndBrokenDataGivesNoTexture)
     const auto jpeg = EncodeJpeg(20, 10);
     const TextureHandle h = manager->LoadTextureFromMemory(L"photo", jpeg);
     ASSERT_LT(h, manager->slotCount);
-    EXPECT_EQ(manager->ImageRect(h), (Rect{0, 0, 20, 10}));
+    EXPECT_EQ(manager->ImageRect(h), (Rect {0, 0, 20, 10}));
     const std::uint32_t p = Texel(*manager->GetRecord(h), 5, 5);
     EXPECT_EQ(p >> 24, 0xFFu);
     EXPECT_GT((p >> 16) & 0xFF, 240u);
@@ -245,9 +244,8 @@ TEST_F(ResourceManagerTest, JpegIsTheFallbackAndBrokenDataGivesNoTexture)
     EXPECT_LT(manager->LoadTexture(FromUtf8(path)), manager->slotCount);
 
     auto png = EncodePng({PNG_COLOR_TYPE_RGB, 8, {1, 2, 3}});
-    const std::vector<std::vector<unsigned char>> broken{
-        {},
-        {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'},
+    const std::vector<std::vector<unsigned char>> broken {
+        {}, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'},
         std::vector<unsigned char>(png.begin(), png.begin() + png.size() / 2),  // truncated PNG
         std::vector<unsigned char>(jpeg.begin(), jpeg.begin() + 40),            // truncated JPEG
     };

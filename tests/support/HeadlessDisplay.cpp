@@ -23,7 +23,10 @@ void HeadlessDisplay::ReadBack(IMRenderDevice& device)
     width = device.backBufferWidth;
 }
 
-std::uint32_t HeadlessDisplay::Pixel(int x, int y) { return pixels.at(static_cast<std::size_t>(y) * width + x); }
+std::uint32_t HeadlessDisplay::Pixel(int x, int y)
+{
+    return pixels.at(static_cast<std::size_t>(y) * width + x);
+}
 
 bool HeadlessDisplay::Save(IMRenderDevice& device, const std::string& name)
 {
@@ -31,8 +34,8 @@ bool HeadlessDisplay::Save(IMRenderDevice& device, const std::string& name)
     return device.Device()->WritePng("screens/" + name);
 }
 
-std::unique_ptr<DeviceTexture> MakeTexture(IMRenderDevice& device, int width, int height,
-                                           std::uint32_t (*fill)(int x, int y))
+std::unique_ptr<DeviceTexture> MakeTexture(
+    IMRenderDevice& device, int width, int height, std::uint32_t (*fill)(int x, int y))
 {
     auto texture = device.CreatePow2Texture(width, height, PixelFormat::A8R8G8B8);
     if (!texture)

@@ -30,5 +30,5 @@ private:
 };
 
 // A texture filled by fill(x, y) -> ARGB, sized width x height (power-of-two inside).
-std::unique_ptr<DeviceTexture> MakeTexture(IMRenderDevice& device, int width, int height,
-                                           std::uint32_t (*fill)(int x, int y));
+std::unique_ptr<DeviceTexture> MakeTexture(
+    IMRenderDevice& device, int width, int height, std::uint32_t (*fill)(int x, int y));

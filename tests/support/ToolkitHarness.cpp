@@ -37,7 +37,10 @@ void SignalLog::Watch(IMControl* control, const std::string& who)
     control->KeyMessage.connect(key("KeyMessage"));
 }
 
-bool SignalLog::Has(const std::string& line) const { return IndexOf(line) >= 0; }
+bool SignalLog::Has(const std::string& line) const
+{
+    return IndexOf(line) >= 0;
+}
 
 int SignalLog::IndexOf(const std::string& line) const
 {
@@ -67,9 +70,15 @@ void RootDriver::Click(int x, int y)
     Release(x, y);
 }
 
-void RootDriver::Key(unsigned code, std::uint32_t wParam) { root.OnKey(IMKeyboardEvent(nullptr, code, wParam, 0)); }
+void RootDriver::Key(unsigned code, std::uint32_t wParam)
+{
+    root.OnKey(IMKeyboardEvent(nullptr, code, wParam, 0));
+}
 
-void RootDriver::Turn() { root.Update(IMEvent(nullptr, EventCode::Update)); }
+void RootDriver::Turn()
+{
+    root.Update(IMEvent(nullptr, EventCode::Update));
+}
 
 void RootDriver::Paint()
 {

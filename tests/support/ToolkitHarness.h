@@ -11,9 +11,11 @@
 // A control that is hit inside its rect and draws nothing.
 class TestControl : public IMViewControl<IMEmptyView> {
 public:
-    TestControl(IMDialogBase* parent, int layer, Rect r, std::string name = {},
-                std::vector<std::string>* deaths = nullptr)
-        : IMViewControl(parent, layer), name(std::move(name)), deaths(deaths)
+    TestControl(
+        IMDialogBase* parent, int layer, Rect r, std::string name = {}, std::vector<std::string>* deaths = nullptr)
+        : IMViewControl(parent, layer)
+        , name(std::move(name))
+        , deaths(deaths)
     {
         SetRect(r);
     }
@@ -31,7 +33,9 @@ public:
 class TestDialog : public IMDialogBase {
 public:
     TestDialog(IMDialogBase* parent, const Rect* r, int layer, std::string name, std::vector<std::string>* deaths)
-        : IMDialogBase(parent, r, layer), name(std::move(name)), deaths(deaths)
+        : IMDialogBase(parent, r, layer)
+        , name(std::move(name))
+        , deaths(deaths)
     {
     }
     ~TestDialog() override
@@ -61,14 +65,17 @@ private:
 // The root as the main window drives it.
 class RootDriver {
 public:
-    explicit RootDriver(IMDialogBase& root) : root(root) {}
+    explicit RootDriver(IMDialogBase& root)
+        : root(root)
+    {
+    }
     void Move(int x, int y, std::uint32_t buttons = 0);
     void Press(int x, int y, unsigned code = EventCode::LeftDown, std::uint32_t buttons = MouseKey::Left);
     void Release(int x, int y, unsigned code = EventCode::LeftUp, std::uint32_t buttons = 0);
     void Click(int x, int y);
     void Key(unsigned code, std::uint32_t wParam);
-    void Turn();  // one update pass
-    void Paint(); // one paint pass if dirty, as a frame does
+    void Turn();   // one update pass
+    void Paint();  // one paint pass if dirty, as a frame does
 
 private:
     IMDialogBase& root;

@@ -9,7 +9,11 @@ namespace {
 
 class ControlTree : public ::testing::Test {
 protected:
-    ControlTree() : root(nullptr, nullptr, 0), drive(root) {}
+    ControlTree()
+        : root(nullptr, nullptr, 0)
+        , drive(root)
+    {
+    }
     ~ControlTree() override { root.Destroy(IMEvent(nullptr, EventCode::Close)); }
 
     // A control at r, live after one update pass, watched as name.
@@ -139,8 +143,8 @@ TEST_F(ControlTree, DoubleClickSequence)
     log.Clear();
     drive.Press(10, 10, EventCode::LeftDoubleClick);
     drive.Release(10, 10);
-    const std::vector<std::string> expected{"c:MouseButton:515", "c:DoubleClicked:515", "c:Clicked:524",
-                                            "c:MouseButton:514"};
+    const std::vector<std::string> expected {
+        "c:MouseButton:515", "c:DoubleClicked:515", "c:Clicked:524", "c:MouseButton:514"};
     EXPECT_EQ(log.lines, expected);
 }
 
@@ -157,7 +161,7 @@ TEST_F(ControlTree, WheelPressesOnlyWithOneButtonInTheLowWord)
 TEST_F(ControlTree, FocusMovesOnlyToFocusableChildrenAndReachesTheRoot)
 {
     auto* plain = Live({0, 0, 50, 50}, "plain");
-    const Rect panelRect{100, 0, 300, 200};
+    const Rect panelRect {100, 0, 300, 200};
     auto* panel = new IMDialogBase(&root, &panelRect, 0);
     drive.Turn();
     auto* field = new TestControl(panel, 0, {10, 10, 50, 50}, "field");
@@ -202,7 +206,7 @@ TEST_F(ControlTree, ScreenClosingItselfFromItsButtonIsDeletedAtTheNextPass)
     EXPECT_TRUE(closed);
     EXPECT_TRUE(deaths.empty()) << "nothing is deleted while the slot runs";
     drive.Turn();
-    const std::vector<std::string> expected{"label", "button", "screen"};
+    const std::vector<std::string> expected {"label", "button", "screen"};
     EXPECT_EQ(deaths, expected) << "children are deleted before the dialog";
     EXPECT_TRUE(root.layers.empty());
     EXPECT_EQ(root.hoveredChild, nullptr);
@@ -216,14 +220,14 @@ TEST_F(ControlTree, PendingChildrenOfAClosedDialogAreDeletedWithIt)
     new TestControl(screen, 0, {0, 0, 10, 10}, "late", &deaths);
     screen->Close();
     drive.Turn();
-    EXPECT_EQ(deaths, (std::vector<std::string>{"screen", "late"}));
+    EXPECT_EQ(deaths, (std::vector<std::string> {"screen", "late"}));
 }
 
 TEST_F(ControlTree, DetachingAPendingChildDeletesItAtOnce)
 {
     auto* c = new TestControl(&root, 3, {0, 0, 10, 10}, "c", &deaths);
     c->Close();
-    EXPECT_EQ(deaths, std::vector<std::string>{"c"});
+    EXPECT_EQ(deaths, std::vector<std::string> {"c"});
     EXPECT_TRUE(root.pendingChildren.empty());
 }
 
@@ -249,7 +253,8 @@ TEST_F(ControlTree, BlockedConnectionIsSkipped)
 {
     auto* c = Live({0, 0, 50, 50}, "c");
     int runs = 0;
-    IMConnection connection = c->ConnectClicked(Tracked<MouseSlot>(&root, [&](const IMMouseEvent&) { return long(++runs); }));
+    IMConnection connection
+        = c->ConnectClicked(Tracked<MouseSlot>(&root, [&](const IMMouseEvent&) { return long(++runs); }));
     {
         IMConnectionBlock block(connection);
         drive.Click(10, 10);
@@ -292,7 +297,7 @@ TEST_F(ControlTree, DirtyFlagsAndUpdateOrder)
     root.Updated.connect(Tracked<EventSlot>(&root, [&](const IMEvent&) { return order.push_back("root"), 0L; }));
     c->Updated.connect(Tracked<EventSlot>(&root, [&](const IMEvent&) { return order.push_back("child"), 0L; }));
     drive.Turn();
-    EXPECT_EQ(order, (std::vector<std::string>{"root", "child"}));
+    EXPECT_EQ(order, (std::vector<std::string> {"root", "child"}));
 }
 
 TEST(ControlTreePaint, ChildrenAreClippedAndOriginRestored)
@@ -304,7 +309,7 @@ TEST(ControlTreePaint, ChildrenAreClippedAndOriginRestored)
     {
         IMDialogBase root(nullptr, nullptr, 0);
         RootDriver drive(root);
-        const Rect panelRect{100, 100, 200, 150};
+        const Rect panelRect {100, 100, 200, 150};
         auto* panel = new IMDialogBase(&root, &panelRect, 0);
         auto* child = new TestControl(panel, 0, {10, 10, 300, 300}, "child");
         drive.Turn();
@@ -321,13 +326,13 @@ TEST(ControlTreePaint, ChildrenAreClippedAndOriginRestored)
         panel->Painted.connect(Tracked<EventSlot>(&root, [&](const IMEvent&) { return order.push_back("panel"), 0L; }));
         device.BeginFrame();
         drive.Paint();
-        EXPECT_EQ(order, (std::vector<std::string>{"child", "panel"}));
+        EXPECT_EQ(order, (std::vector<std::string> {"child", "panel"}));
         EXPECT_EQ(seen.x, 100);
         EXPECT_EQ(seen.y, 100);
         EXPECT_EQ(seen.width, 100);
         EXPECT_EQ(seen.height, 50);
-        EXPECT_EQ(origin, (Point{100, 100}));
-        EXPECT_EQ(device.drawOrigin, (Point{0, 0}));
+        EXPECT_EQ(origin, (Point {100, 100}));
+        EXPECT_EQ(device.drawOrigin, (Point {0, 0}));
         EXPECT_EQ(device.GetViewport().width, 800);
         EXPECT_FALSE(root.IsDirty());
         root.Destroy(IMEvent(nullptr, EventCode::Close));

@@ -41,10 +41,10 @@ TEST_F(TextViewTest, EmptyTextHasNoExtent)
 {
     Label* label = NewLabel();
     label->SetText(L"");
-    EXPECT_EQ(label->GetSourceRect(), Rect{});
+    EXPECT_EQ(label->GetSourceRect(), Rect {});
     label->wrap = true;
     label->Layout(0);
-    EXPECT_EQ(label->GetSourceRect(), Rect{});
+    EXPECT_EQ(label->GetSourceRect(), Rect {});
 }
 
 TEST_F(TextViewTest, SingleLineLayoutAddsWidths)
@@ -54,18 +54,18 @@ TEST_F(TextViewTest, SingleLineLayoutAddsWidths)
     FixGlyphSize(*label, L'b', 8, 16);
     FixGlyphSize(*label, L'c', 9, 16);
     label->SetText(L"abc");
-    EXPECT_EQ(label->GetGlyphRect(0), (Rect{0, 0, 7, 16}));
-    EXPECT_EQ(label->GetGlyphRect(1), (Rect{7, 0, 15, 16}));
-    EXPECT_EQ(label->GetGlyphRect(2), (Rect{15, 0, 24, 16}));
-    EXPECT_EQ(label->GetSourceRect(), (Rect{0, 0, 24, 16}));
-    EXPECT_EQ(label->GetGlyphRect(3), Rect{}) << "outside the text: neutral values";
+    EXPECT_EQ(label->GetGlyphRect(0), (Rect {0, 0, 7, 16}));
+    EXPECT_EQ(label->GetGlyphRect(1), (Rect {7, 0, 15, 16}));
+    EXPECT_EQ(label->GetGlyphRect(2), (Rect {15, 0, 24, 16}));
+    EXPECT_EQ(label->GetSourceRect(), (Rect {0, 0, 24, 16}));
+    EXPECT_EQ(label->GetGlyphRect(3), Rect {}) << "outside the text: neutral values";
     EXPECT_EQ(label->GetGlyphChar(-1), 0);
 
     // A line feed takes one pixel and starts no new line.
     label->InsertText(1, L"\n");
-    EXPECT_EQ(label->GetGlyphRect(1), (Rect{7, 0, 8, 1}));
-    EXPECT_EQ(label->GetGlyphRect(2), (Rect{8, 0, 16, 16}));
-    EXPECT_EQ(label->lineStarts, std::vector<int>{0});
+    EXPECT_EQ(label->GetGlyphRect(1), (Rect {7, 0, 8, 1}));
+    EXPECT_EQ(label->GetGlyphRect(2), (Rect {8, 0, 16, 16}));
+    EXPECT_EQ(label->lineStarts, std::vector<int> {0});
     EXPECT_EQ(label->GetText(), L"a\nbc");
 
     label->EraseText(1, 100);
@@ -85,13 +85,13 @@ TEST_F(TextViewTest, WrappingBreaksAfterTheLastSpaceAndRelaysOutOnlyFromTheEdit)
     label->SetText(L"ab ab ab");  // 80 pixels in a 55-pixel line
     // The second space does not fit: the line breaks after the first space and
     // the second word moves down with it.
-    EXPECT_EQ(label->lineStarts, (std::vector<int>{0, 3}));
-    EXPECT_EQ(label->GetGlyphRect(3), (Rect{0, 16, 10, 32}));
-    EXPECT_EQ(label->GetGlyphRect(6), (Rect{30, 16, 40, 32}));
-    EXPECT_EQ(label->GetSourceRect(), (Rect{0, 0, 50, 32}));
+    EXPECT_EQ(label->lineStarts, (std::vector<int> {0, 3}));
+    EXPECT_EQ(label->GetGlyphRect(3), (Rect {0, 16, 10, 32}));
+    EXPECT_EQ(label->GetGlyphRect(6), (Rect {30, 16, 40, 32}));
+    EXPECT_EQ(label->GetSourceRect(), (Rect {0, 0, 50, 32}));
 
     // An edit lays out from the inserted character on; earlier glyphs keep their places.
-    const Rect marker{1, 2, 3, 4};
+    const Rect marker {1, 2, 3, 4};
     label->glyphs[1]->rect = marker;
     label->InsertText(4, L"b");
     EXPECT_EQ(label->GetGlyphRect(1), marker);
@@ -99,7 +99,7 @@ TEST_F(TextViewTest, WrappingBreaksAfterTheLastSpaceAndRelaysOutOnlyFromTheEdit)
 
     // A line feed ends the line.
     label->SetText(L"a\nb");
-    EXPECT_EQ(label->lineStarts, (std::vector<int>{0, 2}));
+    EXPECT_EQ(label->lineStarts, (std::vector<int> {0, 2}));
     EXPECT_EQ(label->GetGlyphRect(2).top, 16);
 }
 
@@ -182,10 +182,10 @@ TEST_F(TextViewTest, LabelsRenderLegibly)
 
     // A button in its four states.
     const wchar_t* states[4][2] = {{L"RetryButton", L"normal"}, {L"RetryButton", L"disabled"},
-                                   {L"RetryButtonNuv", L"hovered"}, {L"RetryButtonKlick", L"pressed"}};
+        {L"RetryButtonNuv", L"hovered"}, {L"RetryButtonKlick", L"pressed"}};
     for (int i = 0; i < 4; ++i) {
-        auto* b = root->CreateButton(420 + (i % 2) * 130, 40 + (i / 2) * 60, L"RetryButton", L"", L"RetryButtonNuv",
-                                     L"RetryButtonKlick", 1);
+        auto* b = root->CreateButton(
+            420 + (i % 2) * 130, 40 + (i / 2) * 60, L"RetryButton", L"", L"RetryButtonNuv", L"RetryButtonKlick", 1);
         b->SetImage(states[i][0]);
         if (i == 1)
             b->colour = 0x80FFFFFF;

@@ -33,20 +33,20 @@ TEST_F(PicturesAndButtons, OnlyFullyOpaqueTexelsHit)
     const TextureHandle steps = AlphaSteps();
     picture->SetImage(steps);
     picture->SetRect({10, 10, 14, 14});
-    EXPECT_FALSE(picture->HitTest(Point{11, 11})) << "alpha 254";
-    EXPECT_TRUE(picture->HitTest(Point{12, 11})) << "alpha 255";
-    EXPECT_TRUE(picture->HitTest(Point{13, 13}));
-    EXPECT_FALSE(picture->HitTest(Point{14, 12})) << "the right edge is outside";
-    EXPECT_FALSE(picture->HitTest(Point{12, 14})) << "the bottom edge is outside";
+    EXPECT_FALSE(picture->HitTest(Point {11, 11})) << "alpha 254";
+    EXPECT_TRUE(picture->HitTest(Point {12, 11})) << "alpha 255";
+    EXPECT_TRUE(picture->HitTest(Point {13, 13}));
+    EXPECT_FALSE(picture->HitTest(Point {14, 12})) << "the right edge is outside";
+    EXPECT_FALSE(picture->HitTest(Point {12, 14})) << "the bottom edge is outside";
     picture->colour = 0xFEFFFFFF;
-    EXPECT_FALSE(picture->HitTest(Point{12, 11})) << "a translucent colour never hits";
+    EXPECT_FALSE(picture->HitTest(Point {12, 11})) << "a translucent colour never hits";
     picture->colour = 0xFFFFFFFF;
     // Stretched twice as large, texels map back into the picture.
     picture->SetRect({10, 10, 18, 18});
-    EXPECT_FALSE(picture->HitTest(Point{13, 12}));
-    EXPECT_TRUE(picture->HitTest(Point{14, 12}));
+    EXPECT_FALSE(picture->HitTest(Point {13, 12}));
+    EXPECT_TRUE(picture->HitTest(Point {14, 12}));
     picture->Hide();
-    EXPECT_FALSE(picture->HitTest(Point{14, 12}));
+    EXPECT_FALSE(picture->HitTest(Point {14, 12}));
     manager->ReleaseTexture(steps);
 }
 
@@ -81,19 +81,19 @@ TEST_F(PicturesAndButtons, SameSizePictureSwitchMarksDirty)
 TEST_F(PicturesAndButtons, CreationOperationsPlacePictures)
 {
     auto* picture = root->CreatePicture(30, 40, L"ExitButton", 0);
-    EXPECT_EQ(picture->GetRect(), (Rect{30, 40, 51, 61}));
+    EXPECT_EQ(picture->GetRect(), (Rect {30, 40, 51, 61}));
     auto* button = root->CreateButton(100, 200, L"SaveAsButton", L"", L"SaveAsButtonNuv", L"SaveAsButtonKlick", 1);
-    EXPECT_EQ(button->GetRect(), (Rect{100, 200, 248, 247}));
+    EXPECT_EQ(button->GetRect(), (Rect {100, 200, 248, 247}));
     auto* dialog = root->CreateDialog(5, 6, 100, 50, 2);
-    EXPECT_EQ(dialog->GetRect(), (Rect{5, 6, 105, 56}));
+    EXPECT_EQ(dialog->GetRect(), (Rect {5, 6, 105, 56}));
     auto* full = new IMDialogBase(dialog, nullptr, 0);
-    EXPECT_EQ(full->GetRect(), (Rect{0, 0, 800, 600})) << "a null rect is the whole screen";
+    EXPECT_EQ(full->GetRect(), (Rect {0, 0, 800, 600})) << "a null rect is the whole screen";
 }
 
 TEST_F(PicturesAndButtons, ButtonStatesThroughAClick)
 {
-    auto* button = root->CreateButton(100, 100, L"StartPopStartButton", L"", L"StartPopStartButtonNuv",
-                                      L"StartPopStartButtonKlick", 0);
+    auto* button = root->CreateButton(
+        100, 100, L"StartPopStartButton", L"", L"StartPopStartButtonNuv", L"StartPopStartButtonKlick", 0);
     int statesAtClick = -1;
     button->ConnectClicked(Tracked<MouseSlot>(root.get(), [&](const IMMouseEvent&) {
         statesAtClick = button->state;
@@ -146,8 +146,8 @@ TEST_F(PicturesAndButtons, OnlyANormalNameNeverChanges)
 TEST_F(PicturesAndButtons, PicturesDrawAtTheirPlace)
 {
     root->CreatePicture(0, 0, L"DefaultBackGround", 0)->SetRect({0, 0, 800, 600});
-    root->CreateButton(350, 300, L"StartPopStartButton", L"", L"StartPopStartButtonNuv",
-                       L"StartPopStartButtonKlick", 1);
+    root->CreateButton(
+        350, 300, L"StartPopStartButton", L"", L"StartPopStartButtonNuv", L"StartPopStartButtonKlick", 1);
     drive->Turn();
     drive->Move(380, 320);
     Frame();

@@ -14,11 +14,11 @@
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
-#include <vorbis/vorbisfile.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <span>
+#include <vorbis/vorbisfile.h>
 
 namespace {
 
@@ -37,7 +37,7 @@ void Setup()
 {
     SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
     audio = new AudioManualOutput(true);
-    const Rect rect{0, 0, 800, 600};
+    const Rect rect {0, 0, 800, 600};
     window = CreateMainWindow(L"bench", &rect, true, std::unique_ptr<AudioOutput>(audio));
     game = new Game(window, &rect);
     window->IdleTurn();
@@ -69,8 +69,8 @@ std::uint64_t FirstAudibleFrame(const std::wstring& name)
     struct Reader {
         std::span<const unsigned char> bytes;
         std::size_t offset = 0;
-    } reader{FindEmbedded(std::wstring_view(name))};
-    ov_callbacks callbacks{};
+    } reader {FindEmbedded(std::wstring_view(name))};
+    ov_callbacks callbacks {};
     callbacks.read_func = [](void* out, size_t size, size_t count, void* source) -> size_t {
         auto* r = static_cast<Reader*>(source);
         const std::size_t n = std::min(size * count, r->bytes.size() - r->offset);
@@ -143,7 +143,7 @@ void PressLatency()
     std::printf("press to first sample: median %.1f ms, worst %.1f ms over %zu bricks "
                 "(output frames between the press and the sound's first sample, less the silence it starts with;\n"
                 "the SDL device adds its own buffer of 1024 frames, 23.2 ms, on top)\n",
-                latencies[latencies.size() / 2], latencies.back(), latencies.size());
+        latencies[latencies.size() / 2], latencies.back(), latencies.size());
 }
 
 }  // namespace

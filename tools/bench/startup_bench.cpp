@@ -19,7 +19,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 }  // namespace
 
@@ -32,9 +35,9 @@ int main()
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    const std::vector<std::wstring> board{L"102", L"103", L"104", L"105", L"106", L"107", L"108", L"109",
-                                          L"111", L"112", L"113", L"114", L"115", L"116", L"117", L"118",
-                                          L"119", L"120", L"121", L"122", L"123", L"124", L"125", L"147"};
+    const std::vector<std::wstring> board {L"102", L"103", L"104", L"105", L"106", L"107", L"108", L"109", L"111",
+        L"112", L"113", L"114", L"115", L"116", L"117", L"118", L"119", L"120", L"121", L"122", L"123", L"124", L"125",
+        L"147"};
     std::vector<double> totals;
     std::map<std::wstring, double> slowest;  // best time per picture over the runs
     for (int run = 0; run < 7; ++run) {
@@ -65,7 +68,7 @@ int main()
     }
     std::sort(totals.begin(), totals.end());
     std::printf("skin (57) + board (24) pictures: median %.2f ms, best %.2f ms over %zu runs\n",
-                totals[totals.size() / 2], totals.front(), totals.size());
+        totals[totals.size() / 2], totals.front(), totals.size());
     std::vector<std::pair<double, std::wstring>> byTime;
     for (const auto& [name, ms] : slowest)
         byTime.emplace_back(ms, name);

@@ -74,7 +74,11 @@ void ColdSetText(benchmark::State& state)
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
 }
-BENCHMARK(ColdSetText)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5)->Repetitions(3)
+BENCHMARK(ColdSetText)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 
 void DrawThousandGlyphs(benchmark::State& state)

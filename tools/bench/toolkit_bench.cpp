@@ -9,7 +9,11 @@ namespace {
 
 class Plain : public IMViewControl<IMEmptyView> {
 public:
-    Plain(IMDialogBase* parent, Rect r) : IMViewControl(parent, 0) { SetRect(r); }
+    Plain(IMDialogBase* parent, Rect r)
+        : IMViewControl(parent, 0)
+    {
+        SetRect(r);
+    }
 };
 
 void IdleTurn(benchmark::State& state)
