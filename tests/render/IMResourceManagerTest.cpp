@@ -16,7 +16,7 @@
 namespace {
 
 // A PNG written in memory with libpng.
-struct PngSpec {
+struct PngRecipe {
     int colourType;
     int bitDepth;
     std::vector<std::uint8_t> samples;  // one pixel's samples, repeated over a 3x2 picture
@@ -25,7 +25,7 @@ struct PngSpec {
     bool background = false;            // bKGD of pure blue
 };
 
-std::vector<unsigned char> EncodePng(const PngSpec& spec)
+std::vector<unsigned char> EncodePng(const PngRecipe& recipe)
 {
     std::vector<unsigned char> bytes;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -37,26 +37,26 @@ std::vector<unsigned char> EncodePng(const PngSpec& spec)
             out->insert(out->end(), data, data + n);
         },
         nullptr);
-    png_set_IHDR(png, info, 3, 2, spec.bitDepth, spec.colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, 3, 2, recipe.bitDepth, recipe.colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
         PNG_FILTER_TYPE_DEFAULT);
     png_color palette[2] = {{200, 100, 50}, {10, 20, 30}};
-    if (spec.colourType == PNG_COLOR_TYPE_PALETTE)
+    if (recipe.colourType == PNG_COLOR_TYPE_PALETTE)
         png_set_PLTE(png, info, palette, 2);
     png_byte alpha[1] = {0};
-    if (spec.transparentIndex0)
+    if (recipe.transparentIndex0)
         png_set_tRNS(png, info, alpha, 1, nullptr);
-    if (spec.gamma > 0)
-        png_set_gAMA(png, info, spec.gamma);
+    if (recipe.gamma > 0)
+        png_set_gAMA(png, info, recipe.gamma);
     png_color_16 blue {0, 0, 0, 255, 0};
-    if (spec.background) {
-        if (spec.bitDepth == 16)
+    if (recipe.background) {
+        if (recipe.bitDepth == 16)
             blue.blue = 65535;
         png_set_bKGD(png, info, &blue);
     }
     png_write_info(png, info);
     std::vector<std::uint8_t> row;
     for (int x = 0; x < 3; ++x)
-        row.insert(row.end(), spec.samples.begin(), spec.samples.end());
+        row.insert(row.end(), recipe.samples.begin(), recipe.samples.end());
     for (int y = 0; y < 2; ++y)
         png_write_row(png, row.data());
     png_write_end(png, nullptr);
@@ -197,7 +197,7 @@ TEST_F(ResourceManagerTest, PngVariantsDecodeToStraightBgra)
 {
     struct Case {
         const char* what;
-        PngSpec spec;
+        PngRecipe recipe;
         std::uint32_t expected;  // ARGB of every pixel
         int tolerance;
     };
@@ -216,7 +216,7 @@ TEST_F(ResourceManagerTest, PngVariantsDecodeToStraightBgra)
         {"background", {PNG_COLOR_TYPE_RGB_ALPHA, 8, {255, 0, 0, 128}, false, 0, true}, 0xFF80007F, 2},
     };
     for (const Case& c : cases) {
-        const auto bytes = EncodePng(c.spec);
+        const auto bytes = EncodePng(c.recipe);
         const TextureHandle h = manager->LoadTextureFromMemory(FromUtf8(c.what), bytes);
         const TextureRecord* record = manager->GetRecord(h);
         ASSERT_NE(record, nullptr) << c.what;
