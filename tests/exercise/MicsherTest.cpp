@@ -27,17 +27,22 @@ protected:
     {
         game->staff->Completed.connect([this] { ++completions; });
     }
+    // Lays out both shelves, then presses the staff's play button.
+    void PlayShelves(std::initializer_list<const wchar_t*> upper, std::initializer_list<const wchar_t*> lower)
+    {
+        PlaceUpper(upper);
+        PlaceLower(lower);
+        CountCompletions();
+        started.clear();
+        ClickStaffPlay();
+    }
 };
 
 }  // namespace
 
 TEST_F(StaffTest, SolutionPlaysTheReferencesAndCompletesOnTheSecondPress)
 {
-    PlaceUpper({L"137", L"138", L"139", L"140"});
-    PlaceLower({L"134", L"135", L"136"});
-    CountCompletions();
-    started.clear();
-    ClickStaffPlay();
+    PlayShelves({L"137", L"138", L"139", L"140"}, {L"134", L"135", L"136"});
     Wait(7000);
     EXPECT_TRUE(Started(L"126"));
     EXPECT_TRUE(Started(L"127"));
@@ -52,10 +57,7 @@ TEST_F(StaffTest, SolutionPlaysTheReferencesAndCompletesOnTheSecondPress)
 
 TEST_F(StaffTest, SolutionCompletesAtThePlayheadsEnd)
 {
-    PlaceUpper({L"137", L"138", L"139", L"140"});
-    PlaceLower({L"134", L"135", L"136"});
-    CountCompletions();
-    ClickStaffPlay();
+    PlayShelves({L"137", L"138", L"139", L"140"}, {L"134", L"135", L"136"});
     const Point start = game->staff->playhead->GetPosition();
     Wait(10000);
     EXPECT_GT(game->staff->playhead->GetPosition().x, start.x + 100);
@@ -68,11 +70,7 @@ TEST_F(StaffTest, SolutionCompletesAtThePlayheadsEnd)
 
 TEST_F(StaffTest, SecondArrangementPlaysItsReferencesWithoutCompletion)
 {
-    PlaceUpper({L"141", L"142", L"143", L"144"});
-    PlaceLower({L"131", L"132", L"133"});
-    CountCompletions();
-    started.clear();
-    ClickStaffPlay();
+    PlayShelves({L"141", L"142", L"143", L"144"}, {L"131", L"132", L"133"});
     Wait(27000);
     EXPECT_TRUE(Started(L"128"));
     EXPECT_TRUE(Started(L"129"));
