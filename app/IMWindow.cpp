@@ -150,11 +150,15 @@ long IMWindow::OnIdle()
     if (!platformWindow)
         return 0;
     // Entering and leaving the client area, polled once per update pass.
+    // Every idle turn asks only for the focus; the position is read when the
+    // hover actually changes.
     const bool inside = SDL_GetMouseFocus() == platformWindow->Handle();
+    if (inside == IsHovered())
+        return 0;
     const Point p = GetCursorPosition(platformWindow->GetLetterbox());
-    if (inside && !IsHovered())
+    if (inside)
         OnMouseEnter(IMMouseEvent(this, EventCode::MouseEnter, 0, p.x, p.y));
-    else if (!inside && IsHovered())
+    else
         OnMouseLeave(IMMouseEvent(this, EventCode::MouseLeave, 0, p.x, p.y));
     return 0;
 }
