@@ -6,7 +6,6 @@
 #include "platform/PlatformWindow.h"
 #include "render/IMResourceManager.h"
 
-#include <SDL.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -59,26 +58,23 @@ void IMWindow::WindowProc(const Msg& msg)
     if (manager && manager->HandleSoundMessage(msg.message, msg.wParam, msg.lParam))
         return;
     switch (msg.message) {
-    case WM_SIZE:
-        suspended = msg.wParam == SIZE_MINIMIZED;
+    case WindowMessage::Size:
+        // A new size shows the back buffer at a new scale, bars included:
+        // the whole window is drawn again.
+        suspended = msg.wParam == SizeKind::Minimized;
+        SetDirty(true);
         return;
-    case WM_PAINT:
+    case WindowMessage::Paint:
         if (manager && manager->IsDeviceLost() && !manager->RestoreDevice())
             return;
         SetDirty(true);
         return;
-    case WM_CLOSE:
+    case WindowMessage::Close:
         // The platform's close request: the tree goes without Closing.
         Destroy(IMEvent(this, EventCode::Close));
         return;
-    case WM_SHOWWINDOW:
+    case WindowMessage::ShowWindow:
         suspended = msg.wParam == 0;
-        return;
-    case WM_ENTERSIZEMOVE:
-        suspended = true;
-        return;
-    case WM_EXITSIZEMOVE:
-        suspended = false;
         return;
     case EventCode::KeyDown:
     case EventCode::KeyUp:
@@ -86,6 +82,12 @@ void IMWindow::WindowProc(const Msg& msg)
     case EventCode::SysKeyDown:
     case EventCode::SysKeyUp:
         OnKey(IMKeyboardEvent(this, msg.message, msg.wParam, msg.lParam));
+        return;
+    case EventCode::MouseEnter:
+        OnMouseEnter(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
+        return;
+    case EventCode::MouseLeave:
+        OnMouseLeave(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
         return;
     case EventCode::MouseMove:
         if (manager && manager->IsDeviceLost())
@@ -142,24 +144,6 @@ long IMWindow::Render()
     } else if (manager) {
         ++manager->frameCount;
     }
-    return 0;
-}
-
-long IMWindow::OnIdle()
-{
-    if (!platformWindow)
-        return 0;
-    // Entering and leaving the client area, polled once per update pass.
-    // Every idle turn asks only for the focus; the position is read when the
-    // hover actually changes.
-    const bool inside = SDL_GetMouseFocus() == platformWindow->Handle();
-    if (inside == IsHovered())
-        return 0;
-    const Point p = GetCursorPosition(platformWindow->GetLetterbox());
-    if (inside)
-        OnMouseEnter(IMMouseEvent(this, EventCode::MouseEnter, 0, p.x, p.y));
-    else
-        OnMouseLeave(IMMouseEvent(this, EventCode::MouseLeave, 0, p.x, p.y));
     return 0;
 }
 
@@ -246,7 +230,7 @@ int RunMessageLoop(IMWindow* window)
     for (;;) {
         Msg msg;
         while (PeekMessage(msg, window->Platform()->GetLetterbox())) {
-            if (msg.message == WM_QUIT)
+            if (msg.message == WindowMessage::Quit)
                 return static_cast<int>(msg.wParam);
             window->WindowProc(msg);
         }

@@ -30,7 +30,6 @@ public:
     ~IMWindow() override;
 
     long Detach() override;
-    long OnIdle() override;
     virtual long Render();
 
     int AddTimer(int ms) override;
@@ -45,7 +44,7 @@ public:
 
     PlatformWindow* Platform() const { return platformWindow.get(); }
 
-    bool suspended = false;  // minimised, hidden, or being moved or sized: no frames
+    bool suspended = false;  // minimised or hidden: no frames
     int lastTimerId = 0;
     std::map<int, std::unique_ptr<TimerRecord>> timers;
 

@@ -10,7 +10,7 @@ int main()
 {
     IMWindow* window = nullptr;
     try {
-        const Rect rect {0, 0, 800, 600};
+        const Rect rect {0, 0, BackBufferWidth, BackBufferHeight};
         window = CreateMainWindow(L"Звонкары", &rect, false);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zvonkary: %s\n", e.what());

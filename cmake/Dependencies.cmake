@@ -3,6 +3,7 @@
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 pkg_check_modules(AGG REQUIRED IMPORTED_TARGET libagg)
 pkg_check_modules(VORBIS REQUIRED IMPORTED_TARGET vorbisfile vorbisenc vorbis ogg)
 pkg_check_modules(THEORA REQUIRED IMPORTED_TARGET theoradec theora ogg)
@@ -14,7 +15,7 @@ find_package(Cups REQUIRED)
 find_package(Boost 1.74 REQUIRED)
 find_package(Threads REQUIRED)
 
-foreach(target PkgConfig::SDL2 PkgConfig::FREETYPE PkgConfig::AGG PkgConfig::VORBIS
+foreach(target PkgConfig::SDL2 PkgConfig::ALSA PkgConfig::FREETYPE PkgConfig::AGG PkgConfig::VORBIS
         PkgConfig::THEORA PkgConfig::CAIRO PkgConfig::XERCES)
   get_target_property(dirs ${target} INTERFACE_INCLUDE_DIRECTORIES)
   if(dirs)

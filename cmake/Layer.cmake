@@ -31,3 +31,38 @@ function(zv_tests name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy;ASAN_OPTIONS=detect_leaks=1")
 endfunction()
+
+# zv_check_links(): fails the configuration when a layer links a layer above
+# it (or beside it) or a library that belongs to another layer. Called once,
+# after every layer is defined.
+function(zv_check_links)
+  # Bottom up; a layer may link any layer listed before it.
+  set(order zv_events zv_platform zv_data zv_sound zv_render zv_toolkit zv_video zv_exercise zv_reporting zv_app)
+  # Libraries, and the one layer that may link each of them.
+  set(libraries PkgConfig::SDL2 PkgConfig::ALSA PkgConfig::FREETYPE PkgConfig::CAIRO Cups::Cups
+                PkgConfig::VORBIS PkgConfig::THEORA PkgConfig::XERCES PkgConfig::AGG JPEG::JPEG)
+  set(owners    zv_platform zv_platform zv_platform zv_platform zv_platform
+                zv_sound zv_video zv_reporting zv_render zv_render)
+  set(seen "")
+  foreach(layer ${order})
+    get_target_property(type ${layer} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(links ${layer} INTERFACE_LINK_LIBRARIES)
+    else()
+      get_target_property(links ${layer} LINK_LIBRARIES)
+    endif()
+    foreach(link ${links})
+      if(link MATCHES "^zv_" AND NOT link IN_LIST seen)
+        message(FATAL_ERROR "${layer} links ${link}, which is not a layer below it")
+      endif()
+      list(FIND libraries ${link} at)
+      if(at GREATER_EQUAL 0)
+        list(GET owners ${at} owner)
+        if(NOT owner STREQUAL layer)
+          message(FATAL_ERROR "${layer} links ${link}, which only ${owner} may link")
+        endif()
+      endif()
+    endforeach()
+    list(APPEND seen ${layer})
+  endforeach()
+endfunction()

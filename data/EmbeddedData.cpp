@@ -38,3 +38,16 @@ std::span<const unsigned char> FindEmbedded(std::wstring_view key)
     }
     return FindEmbedded(std::string_view(narrow));
 }
+
+std::optional<int> ResourceNumber(std::wstring_view name)
+{
+    if (name.empty() || name.size() > 9)
+        return std::nullopt;
+    int number = 0;
+    for (wchar_t c : name) {
+        if (c < L'0' || c > L'9')
+            return std::nullopt;
+        number = number * 10 + (c - L'0');
+    }
+    return number;
+}

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -24,3 +25,7 @@ std::span<const unsigned char> FindEmbedded(std::wstring_view key);
 
 // Every embedded file, sorted by key.
 const std::vector<EmbeddedFile>& EmbeddedFiles();
+
+// A resource name is a plain decimal number ("145"); anything else is a skin
+// or media name or a file path. The number, or nothing for other names.
+std::optional<int> ResourceNumber(std::wstring_view name);

@@ -1,16 +1,17 @@
 #include "exercise/Game.h"
 
-#include "exercise/ExerciseServices.h"
 #include "platform/Random.h"
+#include "toolkit/IMServices.h"
 
 #include <algorithm>
-
-using namespace exercise;
 
 namespace {
 
 constexpr int ShelfTops[4] = {309, 377, 453, 518};
 constexpr int BankLeft = 38;
+// Bricks lie above the board's pictures; the one being dragged above them all.
+constexpr int BrickLayer = 10;
+constexpr int HeldBrickLayer = 20;
 
 }  // namespace
 
@@ -78,7 +79,7 @@ void Game::CreateBrick(int x, int y, int sound, int pic)
     brick->soundName = std::to_wstring(sound);
     brick->homeX = x;
     brick->homeY = y;
-    brick->picture = CreatePicture(x, y, std::to_wstring(pic), 10);
+    brick->picture = CreatePicture(x, y, std::to_wstring(pic), BrickLayer);
     brick->sound = CreateSound(brick->soundName);
     bricks.push_back(std::move(brick));
 }
@@ -99,7 +100,7 @@ long Game::OnBoardMouseButton(const IMMouseEvent& e)
             brick.dragging = true;
             PlaySound(brick.sound);
             staff->RemoveBrick(&brick);
-            SetChildLayer(brick.picture, 20);
+            SetChildLayer(brick.picture, HeldBrickLayer);
         }
     } else if (e.code == EventCode::LeftUp) {
         Drop();
@@ -113,7 +114,7 @@ long Game::OnBoardMouseMove(const IMMouseEvent& e)
         return 0;
     for (const auto& brick : bricks)
         if (brick->dragging)
-            brick->picture->IMTextureView::SetPosition(e.x - brick->grabX, e.y - brick->grabY);
+            brick->picture->SetPosition(e.x - brick->grabX, e.y - brick->grabY);
     return 0;
 }
 
@@ -126,6 +127,6 @@ void Game::Drop()
     brick.dragging = false;
     StopSound(brick.sound);
     if (!staff->TryPlace(&brick))
-        brick.picture->IMTextureView::SetPosition(brick.homeX, brick.homeY);
-    SetChildLayer(brick.picture, 10);
+        brick.picture->SetPosition(brick.homeX, brick.homeY);
+    SetChildLayer(brick.picture, BrickLayer);
 }

@@ -1,9 +1,7 @@
 #include "exercise/Micsher.h"
 
-#include "exercise/ExerciseServices.h"
 #include "toolkit/IMDialogBase.h"
-
-using namespace exercise;
+#include "toolkit/IMServices.h"
 
 namespace {
 
@@ -17,6 +15,8 @@ struct Arrangement {
 
 const std::vector<int> UpperRecognitionSlots {0, 3, 6, 9};
 const std::vector<int> LowerRecognitionSlots {0, 4, 8};
+// The first arrangement of each shelf is the solution.
+constexpr int SolutionArrangement = 0;
 const std::vector<Arrangement> UpperArrangements {
     {{L"137", L"138", L"139", L"140"}, L"126"}, {{L"141", L"142", L"143", L"144"}, L"128"}};
 const std::vector<Arrangement> LowerArrangements {
@@ -100,7 +100,7 @@ void Micsher::Place(Slot& slot, Brick& brick)
 {
     slot.occupied = true;
     slot.brick = &brick;
-    brick.picture->IMTextureView::SetPosition(slot.rect.left, slot.rect.top);
+    brick.picture->SetPosition(slot.rect.left, slot.rect.top);
 }
 
 bool Micsher::PlaceOnShelf(std::vector<Slot>& shelf, const Rect& dropped, Brick& brick)
@@ -138,18 +138,22 @@ bool Micsher::CheckRow(int row)
     const std::vector<Slot>& shelf = upper ? upperSlots : lowerSlots;
     const std::vector<int>& recognition = upper ? UpperRecognitionSlots : LowerRecognitionSlots;
     std::uint32_t& rowSound = upper ? upperRowSound : lowerRowSound;
-    for (const Arrangement& arrangement : upper ? UpperArrangements : LowerArrangements) {
+    int& rowArrangement = upper ? upperArrangement : lowerArrangement;
+    const std::vector<Arrangement>& arrangements = upper ? UpperArrangements : LowerArrangements;
+    for (std::size_t a = 0; a < arrangements.size(); ++a) {
         bool matches = true;
         for (std::size_t k = 0; k < recognition.size() && matches; ++k) {
             const Slot& slot = shelf[recognition[k]];
-            matches = slot.occupied && slot.brick && slot.brick->sound == CreateSound(arrangement.sounds[k]);
+            matches = slot.occupied && slot.brick && slot.brick->sound == CreateSound(arrangements[a].sounds[k]);
         }
         if (matches) {
-            rowSound = CreateSound(arrangement.reference);
+            rowSound = CreateSound(arrangements[a].reference);
+            rowArrangement = static_cast<int>(a);
             return true;
         }
     }
     rowSound = 0;
+    rowArrangement = -1;
     return false;
 }
 
@@ -164,13 +168,10 @@ void Micsher::StartPlay()
         PlaySound(upperRowSound);
     if (CheckRow(1))
         PlaySound(lowerRowSound);
-    const std::uint32_t solutionUpper = CreateSound(L"126");
-    const std::uint32_t solutionLower = CreateSound(L"127");
-    if (upperRowSound == solutionUpper && lowerRowSound == solutionLower) {
-        // Asking for "126" again above dropped any slot an earlier play connected.
-        if (IMResourceManager* manager = GetResourceManager())
-            completionConnection = manager->ConnectSoundEnded(upperRowSound,
-                Tracked<SoundSignal::slot_type>(this, [this](std::uint32_t) { return OnUpperRowSoundEnded(); }));
+    if (upperArrangement == SolutionArrangement && lowerArrangement == SolutionArrangement) {
+        // Asking for the reference again in CheckRow dropped any slot an earlier play connected.
+        completionConnection
+            = ConnectSoundEnded(upperRowSound, this, [this](std::uint32_t) { return OnUpperRowSoundEnded(); });
     }
     stepTimer = 0;
     PlayStep(0);
@@ -200,7 +201,7 @@ long Micsher::OnPlayheadTick()
     }
     ++ticks;
     const Point p = playhead->GetPosition();
-    playhead->IMTextureView::SetPosition(p.x + 1, p.y);
+    playhead->SetPosition(p.x + 1, p.y);
     Rect r = speaker->GetRect();
     if (ticks % 8 < 4) {
         r.right += 2;
@@ -219,7 +220,7 @@ void Micsher::StopPlay()
 {
     playhead->Hide();
     const Point p = playhead->GetPosition();
-    playhead->IMTextureView::SetPosition(p.x - ticks, p.y);
+    playhead->SetPosition(p.x - ticks, p.y);
     ticks = 0;
     playing = false;
     StopSound(upperRowSound);
@@ -245,7 +246,6 @@ long Micsher::OnPlayClicked(IMStaticPictureBase<IMTextureView>*)
 
 long Micsher::OnUpperRowSoundEnded()
 {
-    if (!Completed.empty())
-        Completed();
+    Emit(Completed);
     return 0;
 }

@@ -5,10 +5,9 @@
 // reference recordings instead of the bricks) and announce completion when the
 // solution has been played. Not a control: its pictures are the board's children.
 
+#include "events/IMSignal.h"
 #include "exercise/Brick.h"
-#include "toolkit/IMSignal.h"
 
-#include <boost/signals2/connection.hpp>
 #include <string>
 #include <vector>
 
@@ -40,8 +39,8 @@ public:
     long OnUpperRowSoundEnded();
     bool CheckRow(int row);
 
-    boost::signals2::connection completionConnection;
-    boost::signals2::signal<void()> Completed;
+    IMConnection completionConnection;
+    VoidSignal Completed;
     std::vector<Slot> upperSlots;
     std::vector<Slot> lowerSlots;
     int rightLimit = 416;
@@ -55,6 +54,8 @@ public:
     IMStaticPictureBase<IMTextureView>* speaker = nullptr;
     std::uint32_t lowerRowSound = 0;
     std::uint32_t upperRowSound = 0;
+    int upperArrangement = -1;  // the arrangement CheckRow recognised on each shelf; -1 none
+    int lowerArrangement = -1;
 
 private:
     bool Fits(const Slot& slot, const std::vector<Slot>& shelf, const Brick& brick) const;

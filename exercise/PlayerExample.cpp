@@ -1,9 +1,7 @@
 #include "exercise/PlayerExample.h"
 
-#include "exercise/ExerciseServices.h"
 #include "toolkit/IMDialogBase.h"
-
-using namespace exercise;
+#include "toolkit/IMServices.h"
 
 namespace {
 const wchar_t* const RecordPictures[4] = {L"119", L"121", L"122", L"123"};
@@ -20,9 +18,7 @@ PlayerExample::PlayerExample(IMDialogBase* board)
     button->ConnectClicked(
         Tracked<MouseSlot>(this, [this, button](const IMMouseEvent&) { return OnPlayClicked(button); }));
     melody = CreateSound(L"145");
-    if (IMResourceManager* manager = GetResourceManager())
-        endConnection = manager->ConnectSoundEnded(
-            melody, Tracked<SoundSignal::slot_type>(this, [this](std::uint32_t) { return OnMelodyEnded(); }));
+    endConnection = ConnectSoundEnded(melody, this, [this](std::uint32_t) { return OnMelodyEnded(); });
     frame = 1;
     playing = false;
 }

@@ -5,7 +5,7 @@
 
 #include "toolkit/IMPictures.h"
 
-#include <boost/signals2/connection.hpp>
+#include "events/IMSignal.h"
 
 class PlayerExample : public IMLifetime {
 public:
@@ -28,5 +28,5 @@ public:
     IMStaticPictureBase<IMTextureView>* horn = nullptr;
 
 private:
-    boost::signals2::connection endConnection;
+    IMConnection endConnection;
 };

@@ -1,12 +1,11 @@
 #pragma once
-// The debug log: one line per call on standard error.
+// The debug log: one line per call on standard error, written only when the
+// environment variable ZVONKARY_DEBUG is set to 1. A normal run prints nothing
+// here; what a user must see goes to standard error directly.
 
 #include <string_view>
 
 void OutputDebugString(std::wstring_view text);
 void OutputDebugString(std::string_view utf8);
-
-// UTF-16/32 wide text to UTF-8; used wherever wide strings leave the program.
-#include <string>
-std::string ToUtf8(std::wstring_view text);
-std::wstring FromUtf8(std::string_view text);
+// Whether the debug log is written (ZVONKARY_DEBUG=1, read once).
+bool IsDebugOutputEnabled();

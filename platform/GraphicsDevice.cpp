@@ -1,6 +1,7 @@
 #include "platform/GraphicsDevice.h"
 
 #include "platform/DebugOutput.h"
+#include "platform/PlatformWindow.h"
 
 #include <SDL.h>
 #include <cmath>
@@ -47,11 +48,34 @@ void DeviceTexture::Unlock()
 // ---------------------------------------------------------------------------
 // GraphicsDevice
 
-std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(
-    SDL_Window* window, int width, int height, bool software, std::string* error)
+namespace {
+
+// The dummy video driver has no accelerated renderer.
+bool IsDummyVideoDriver()
 {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && SDL_strcmp(driver, "dummy") == 0;
+}
+
+}  // namespace
+
+bool GraphicsDevice::IsVideoAvailable()
+{
+    return SDL_WasInit(SDL_INIT_VIDEO) != 0;
+}
+
+bool GraphicsDevice::CanReadDisplayMode()
+{
+    SDL_DisplayMode mode;
+    return SDL_GetCurrentDisplayMode(0, &mode) == 0;
+}
+
+std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(
+    PlatformWindow& platformWindow, int width, int height, std::string* error)
+{
+    SDL_Window* window = platformWindow.Handle();
+    const bool software = IsDummyVideoDriver();
     std::unique_ptr<GraphicsDevice> device(new GraphicsDevice);
-    device->window = window;
     device->backBufferWidth = width;
     device->backBufferHeight = height;
     device->clip = {0, 0, width, height};

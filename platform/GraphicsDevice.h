@@ -11,7 +11,7 @@
 //
 // Leaves out: mipmaps (only the top level is ever used), depth, shaders.
 
-#include "app/events/Geometry.h"
+#include "events/Geometry.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-struct SDL_Window;
+class PlatformWindow;
 struct SDL_Renderer;
 struct SDL_Texture;
 class GraphicsDevice;
@@ -60,9 +60,14 @@ private:
 class GraphicsDevice {
 public:
     // Nullptr and a reason in *error when no renderer or back buffer can be made.
-    // software: the software renderer (tests, benchmarks, machines without GL).
+    // The dummy video driver (tests, benchmarks) gets the software renderer;
+    // elsewhere an accelerated one is tried first.
     static std::unique_ptr<GraphicsDevice> Create(
-        SDL_Window* window, int backBufferWidth, int backBufferHeight, bool software, std::string* error);
+        PlatformWindow& window, int backBufferWidth, int backBufferHeight, std::string* error);
+    // Whether the video system is up, so that a device can be made at all.
+    static bool IsVideoAvailable();
+    // Whether the display's current mode can be read.
+    static bool CanReadDisplayMode();
     ~GraphicsDevice();
     GraphicsDevice(const GraphicsDevice&) = delete;
     GraphicsDevice& operator=(const GraphicsDevice&) = delete;
@@ -97,7 +102,6 @@ private:
     GraphicsDevice() = default;
     static int WatchEvents(void* device, union SDL_Event* event);
 
-    SDL_Window* window = nullptr;       // not owned
     SDL_Renderer* renderer = nullptr;   // owned
     SDL_Texture* backBuffer = nullptr;  // owned render target
     int backBufferWidth = 0;

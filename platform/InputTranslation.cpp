@@ -1,6 +1,7 @@
 #include "platform/InputTranslation.h"
 
-#include "app/events/IMEvent.h"
+#include "events/Codes.h"
+#include "platform/Utf8.h"
 
 namespace {
 
@@ -46,14 +47,14 @@ std::uint32_t ControlCharacter(SDL_Scancode scancode)
 {
     switch (scancode) {
     case SDL_SCANCODE_BACKSPACE:
-        return 8;
+        return VirtualKey::Back;
     case SDL_SCANCODE_TAB:
-        return 9;
+        return VirtualKey::Tab;
     case SDL_SCANCODE_RETURN:
     case SDL_SCANCODE_KP_ENTER:
-        return 13;
+        return VirtualKey::Return;
     case SDL_SCANCODE_ESCAPE:
-        return 27;
+        return VirtualKey::Escape;
     default:
         return 0;
     }
@@ -61,37 +62,9 @@ std::uint32_t ControlCharacter(SDL_Scancode scancode)
 
 void AppendText(const char* utf8, std::vector<Msg>& out)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
-    while (*p) {
-        char32_t c;
-        int extra;
-        if (*p < 0x80) {
-            c = *p;
-            extra = 0;
-        } else if ((*p >> 5) == 0x6) {
-            c = *p & 0x1F;
-            extra = 1;
-        } else if ((*p >> 4) == 0xE) {
-            c = *p & 0x0F;
-            extra = 2;
-        } else if ((*p >> 3) == 0x1E) {
-            c = *p & 0x07;
-            extra = 3;
-        } else {
-            ++p;  // a stray continuation byte: skip it
-            continue;
-        }
-        ++p;
-        bool valid = true;
-        for (int i = 0; i < extra; ++i, ++p) {
-            if ((*p & 0xC0) != 0x80) {
-                valid = false;
-                break;
-            }
-            c = (c << 6) | (*p & 0x3F);
-        }
-        if (!valid)
-            continue;
+    for (char32_t c : DecodeUtf8(utf8)) {
+        if (c == 0xFFFD)
+            continue;  // broken UTF-8 types nothing
         // One message per UTF-16 unit, as Windows sends characters outside the BMP.
         if (c >= 0x10000) {
             c -= 0x10000;
@@ -108,94 +81,94 @@ void AppendText(const char* utf8, std::vector<Msg>& out)
 unsigned VirtualKeyFromScancode(SDL_Scancode s)
 {
     if (s >= SDL_SCANCODE_A && s <= SDL_SCANCODE_Z)
-        return 'A' + (s - SDL_SCANCODE_A);
+        return VirtualKey::KeyA + (s - SDL_SCANCODE_A);
     if (s >= SDL_SCANCODE_1 && s <= SDL_SCANCODE_9)
-        return '1' + (s - SDL_SCANCODE_1);
+        return VirtualKey::Key1 + (s - SDL_SCANCODE_1);
     if (s >= SDL_SCANCODE_F1 && s <= SDL_SCANCODE_F12)
-        return 112 + (s - SDL_SCANCODE_F1);
+        return VirtualKey::F1 + (s - SDL_SCANCODE_F1);
     if (s >= SDL_SCANCODE_KP_1 && s <= SDL_SCANCODE_KP_9)
-        return 97 + (s - SDL_SCANCODE_KP_1);
+        return VirtualKey::Numpad1 + (s - SDL_SCANCODE_KP_1);
     switch (s) {
     case SDL_SCANCODE_0:
-        return '0';
+        return VirtualKey::Key0;
     case SDL_SCANCODE_KP_0:
-        return 96;
+        return VirtualKey::Numpad0;
     case SDL_SCANCODE_BACKSPACE:
-        return 8;
+        return VirtualKey::Back;
     case SDL_SCANCODE_TAB:
-        return 9;
+        return VirtualKey::Tab;
     case SDL_SCANCODE_RETURN:
     case SDL_SCANCODE_KP_ENTER:
-        return 13;
+        return VirtualKey::Return;
     case SDL_SCANCODE_LSHIFT:
     case SDL_SCANCODE_RSHIFT:
-        return 16;
+        return VirtualKey::Shift;
     case SDL_SCANCODE_LCTRL:
     case SDL_SCANCODE_RCTRL:
-        return 17;
+        return VirtualKey::Control;
     case SDL_SCANCODE_LALT:
     case SDL_SCANCODE_RALT:
-        return 18;
+        return VirtualKey::Menu;
     case SDL_SCANCODE_PAUSE:
-        return 19;
+        return VirtualKey::Pause;
     case SDL_SCANCODE_CAPSLOCK:
-        return 20;
+        return VirtualKey::Capital;
     case SDL_SCANCODE_ESCAPE:
-        return 27;
+        return VirtualKey::Escape;
     case SDL_SCANCODE_SPACE:
-        return 32;
+        return VirtualKey::Space;
     case SDL_SCANCODE_PAGEUP:
-        return 33;
+        return VirtualKey::Prior;
     case SDL_SCANCODE_PAGEDOWN:
-        return 34;
+        return VirtualKey::Next;
     case SDL_SCANCODE_END:
-        return 35;
+        return VirtualKey::End;
     case SDL_SCANCODE_HOME:
-        return 36;
+        return VirtualKey::Home;
     case SDL_SCANCODE_LEFT:
-        return 37;
+        return VirtualKey::Left;
     case SDL_SCANCODE_UP:
-        return 38;
+        return VirtualKey::Up;
     case SDL_SCANCODE_RIGHT:
-        return 39;
+        return VirtualKey::Right;
     case SDL_SCANCODE_DOWN:
-        return 40;
+        return VirtualKey::Down;
     case SDL_SCANCODE_INSERT:
-        return 45;
+        return VirtualKey::Insert;
     case SDL_SCANCODE_DELETE:
-        return 46;
+        return VirtualKey::Delete;
     case SDL_SCANCODE_KP_MULTIPLY:
-        return 106;
+        return VirtualKey::Multiply;
     case SDL_SCANCODE_KP_PLUS:
-        return 107;
+        return VirtualKey::Add;
     case SDL_SCANCODE_KP_MINUS:
-        return 109;
+        return VirtualKey::Subtract;
     case SDL_SCANCODE_KP_PERIOD:
-        return 110;
+        return VirtualKey::Decimal;
     case SDL_SCANCODE_KP_DIVIDE:
-        return 111;
+        return VirtualKey::Divide;
     case SDL_SCANCODE_SEMICOLON:
-        return 186;
+        return VirtualKey::Semicolon;
     case SDL_SCANCODE_EQUALS:
-        return 187;
+        return VirtualKey::Equals;
     case SDL_SCANCODE_COMMA:
-        return 188;
+        return VirtualKey::Comma;
     case SDL_SCANCODE_MINUS:
-        return 189;
+        return VirtualKey::Minus;
     case SDL_SCANCODE_PERIOD:
-        return 190;
+        return VirtualKey::Period;
     case SDL_SCANCODE_SLASH:
-        return 191;
+        return VirtualKey::Slash;
     case SDL_SCANCODE_GRAVE:
-        return 192;
+        return VirtualKey::Grave;
     case SDL_SCANCODE_LEFTBRACKET:
-        return 219;
+        return VirtualKey::LeftBracket;
     case SDL_SCANCODE_BACKSLASH:
-        return 220;
+        return VirtualKey::Backslash;
     case SDL_SCANCODE_RIGHTBRACKET:
-        return 221;
+        return VirtualKey::RightBracket;
     case SDL_SCANCODE_APOSTROPHE:
-        return 222;
+        return VirtualKey::Apostrophe;
     default:
         return 0;
     }
@@ -214,7 +187,7 @@ void TranslateEvent(const SDL_Event& event, const Letterbox& letterbox, SDL_Keym
         // Alt held (or Alt itself, or F10) makes the system-key messages, as on Windows;
         // Ctrl+Alt (AltGr) types ordinary keys.
         const bool alt = (keyModifiers & KMOD_ALT) != 0 && (keyModifiers & KMOD_CTRL) == 0;
-        const bool system = alt || vk == 18 || vk == 121;
+        const bool system = alt || vk == VirtualKey::Menu || vk == VirtualKey::F10;
         const unsigned message = system ? (down ? EventCode::SysKeyDown : EventCode::SysKeyUp)
                                         : (down ? EventCode::KeyDown : EventCode::KeyUp);
         out.push_back({message, vk, KeyData(event.key, alt)});
@@ -269,46 +242,42 @@ void TranslateEvent(const SDL_Event& event, const Letterbox& letterbox, SDL_Keym
     case SDL_WINDOWEVENT:
         switch (event.window.event) {
         case SDL_WINDOWEVENT_ENTER:
-            out.push_back({WM_MOUSEENTER, 0, 0, state.lastX, state.lastY});
+            out.push_back({EventCode::MouseEnter, 0, 0, state.lastX, state.lastY});
             return;
         case SDL_WINDOWEVENT_LEAVE:
-            out.push_back({WM_MOUSELEAVE, 0, 0, state.lastX, state.lastY});
+            out.push_back({EventCode::MouseLeave, 0, 0, state.lastX, state.lastY});
             return;
         case SDL_WINDOWEVENT_MINIMIZED:
-            out.push_back({WM_SIZE, SIZE_MINIMIZED, 0});
+            out.push_back({WindowMessage::Size, SizeKind::Minimized, 0});
             return;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
         case SDL_WINDOWEVENT_RESTORED:
-        case SDL_WINDOWEVENT_MAXIMIZED: {
-            const bool sized = event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
-            const auto w = static_cast<std::uint32_t>(sized ? event.window.data1 : letterbox.windowWidth) & 0xFFFF;
-            const auto h = static_cast<std::uint32_t>(sized ? event.window.data2 : letterbox.windowHeight) & 0xFFFF;
-            out.push_back({WM_SIZE, SIZE_RESTORED, w | (h << 16)});
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            out.push_back({WindowMessage::Size, SizeKind::Restored, 0});
             return;
-        }
         case SDL_WINDOWEVENT_EXPOSED:
-            out.push_back({WM_PAINT, 0, 0});
+            out.push_back({WindowMessage::Paint, 0, 0});
             return;
         case SDL_WINDOWEVENT_SHOWN:
-            out.push_back({WM_SHOWWINDOW, 1, 0});
+            out.push_back({WindowMessage::ShowWindow, 1, 0});
             return;
         case SDL_WINDOWEVENT_HIDDEN:
-            out.push_back({WM_SHOWWINDOW, 0, 0});
+            out.push_back({WindowMessage::ShowWindow, 0, 0});
             return;
         case SDL_WINDOWEVENT_CLOSE:
-            out.push_back({WM_CLOSE, 0, 0});
+            out.push_back({WindowMessage::Close, 0, 0});
             return;
         default:
             return;
         }
     case SDL_QUIT:
-        out.push_back({WM_CLOSE, 0, 0});
+        out.push_back({WindowMessage::Close, 0, 0});
         return;
     case SDL_RENDER_TARGETS_RESET:
     case SDL_RENDER_DEVICE_RESET:
         // The graphics device latches the loss itself; a paint message lets the
         // window restore it.
-        out.push_back({WM_PAINT, 0, 0});
+        out.push_back({WindowMessage::Paint, 0, 0});
         return;
     default:
         return;

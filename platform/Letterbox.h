@@ -2,13 +2,15 @@
 // The 800x600 back buffer is shown scaled into the window, centred between
 // black bars; window positions map back to back-buffer pixels.
 
+#include "events/Geometry.h"
+
 #include <algorithm>
 
 struct Letterbox {
-    int windowWidth = 800;  // drawable size of the window, updated on resize
-    int windowHeight = 600;
-    int backBufferWidth = 800;  // fixed for the program's lifetime
-    int backBufferHeight = 600;
+    int windowWidth = BackBufferWidth;  // drawable size of the window, updated on resize
+    int windowHeight = BackBufferHeight;
+    int backBufferWidth = BackBufferWidth;  // fixed for the program's lifetime
+    int backBufferHeight = BackBufferHeight;
 
     double Scale() const
     {

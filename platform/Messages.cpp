@@ -60,7 +60,7 @@ bool PostMessage(unsigned message, std::uint32_t wParam, std::uint32_t lParam)
 
 void PostQuitMessage(int exitCode)
 {
-    PostMessage(WM_QUIT, static_cast<std::uint32_t>(exitCode), 0);
+    PostMessage(WindowMessage::Quit, static_cast<std::uint32_t>(exitCode), 0);
 }
 
 bool PeekMessage(Msg& out, const Letterbox& letterbox)

@@ -5,29 +5,15 @@
 // and the quit message ends the loop.
 //
 // Provides: registered message numbers, posting from any thread, the quit
-// message, peeking with translation, the 1 ms wait. Leaves out: window
+// message, peeking with translation, the wait. The message numbers are in
+// events/Codes.h. Leaves out: window
 // handles (there is one window) and message filtering.
+
+#include "events/Codes.h"
+#include "platform/Letterbox.h"
 
 #include <cstdint>
 #include <string_view>
-
-#include "platform/Letterbox.h"
-
-// Message numbers the queue produces besides the input messages.
-inline constexpr unsigned WM_QUIT = 0x0012;
-inline constexpr unsigned WM_SIZE = 0x0005;
-inline constexpr unsigned WM_PAINT = 0x000F;
-inline constexpr unsigned WM_CLOSE = 0x0010;
-inline constexpr unsigned WM_SHOWWINDOW = 0x0018;
-inline constexpr unsigned WM_ENTERSIZEMOVE = 0x0231;
-inline constexpr unsigned WM_EXITSIZEMOVE = 0x0232;
-inline constexpr unsigned WM_MOUSELEAVE = 0x02A3;
-// Not a Windows number: the pointer came into the client area (the toolkit's 523).
-inline constexpr unsigned WM_MOUSEENTER = 523;
-
-// SIZE_* values in wParam of WM_SIZE.
-inline constexpr std::uint32_t SIZE_RESTORED = 0;
-inline constexpr std::uint32_t SIZE_MINIMIZED = 1;
 
 struct Msg {
     unsigned message = 0;      // window message number

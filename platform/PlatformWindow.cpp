@@ -1,6 +1,7 @@
 #include "platform/PlatformWindow.h"
 
 #include "platform/DebugOutput.h"
+#include "platform/Utf8.h"
 
 #include <SDL.h>
 
@@ -50,16 +51,6 @@ void PlatformWindow::Show()
     SDL_ShowWindow(window);
 }
 
-bool PlatformWindow::IsMinimized() const
-{
-    return (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED) != 0;
-}
-
-bool PlatformWindow::IsHidden() const
-{
-    return (SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN) != 0;
-}
-
 namespace {
 int cursorCount = 0;  // main thread only
 }
@@ -75,11 +66,4 @@ int ShowCursor(bool show)
 bool IsControlKeyDown()
 {
     return (SDL_GetModState() & KMOD_CTRL) != 0;
-}
-
-Point GetCursorPosition(const Letterbox& letterbox)
-{
-    int x = 0, y = 0;
-    SDL_GetMouseState(&x, &y);
-    return {letterbox.ToBackX(x), letterbox.ToBackY(y)};
 }

@@ -3,10 +3,10 @@
 // of the back buffer's size), with the letterbox that maps it to 800x600.
 //
 // Provides: creation and destruction of the window and of SDL's video and event
-// subsystems, the letterbox, the cursor display count, the Control key state and
-// the cursor position. Leaves out: menus, window classes, several windows.
+// subsystems, the letterbox, the cursor display count, the Control key state. Leaves out: menus, window classes,
+// several windows.
 
-#include "app/events/Geometry.h"
+#include "events/Geometry.h"
 #include "platform/Letterbox.h"
 
 #include <memory>
@@ -26,8 +26,6 @@ public:
     // The letterbox for the window's current drawable size.
     const Letterbox& GetLetterbox();
     void Show();
-    bool IsMinimized() const;
-    bool IsHidden() const;
 
 private:
     PlatformWindow() = default;
@@ -41,5 +39,3 @@ private:
 int ShowCursor(bool show);
 // Whether a Control key is held now.
 bool IsControlKeyDown();
-// The pointer position in back-buffer coordinates.
-Point GetCursorPosition(const Letterbox& letterbox);

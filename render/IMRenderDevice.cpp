@@ -4,7 +4,6 @@
 #include "platform/DebugOutput.h"
 #include "platform/PlatformWindow.h"
 
-#include <SDL.h>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -19,19 +18,15 @@ int NextPowerOfTwo(int n)
 IMRenderDevice::IMRenderDevice()
     : startTime(GetClock().Milliseconds())
 {
-    // The dummy video driver has no accelerated renderer; neither do some desktops.
-    const char* driver = SDL_getenv("SDL_VIDEODRIVER");
-    softwareRenderer = driver != nullptr && SDL_strcmp(driver, "dummy") == 0;
 }
 
 IMRenderDevice::~IMRenderDevice() = default;
 
 int IMRenderDevice::InitDevice(int rate, PlatformWindow* w, bool isWindowed, int width, int height)
 {
-    if (w == nullptr || SDL_WasInit(SDL_INIT_VIDEO) == 0)
+    if (w == nullptr || !GraphicsDevice::IsVideoAvailable())
         throw std::runtime_error("Can't init Direct3D");
-    SDL_DisplayMode mode;
-    if (SDL_GetCurrentDisplayMode(0, &mode) != 0)
+    if (!GraphicsDevice::CanReadDisplayMode())
         throw std::runtime_error("Can't init DisplayMode");
     windowed = isWindowed;
     window = w;
@@ -42,7 +37,7 @@ int IMRenderDevice::InitDevice(int rate, PlatformWindow* w, bool isWindowed, int
     backBufferHeight = height;
     device.reset();
     std::string error;
-    device = GraphicsDevice::Create(window->Handle(), width, height, softwareRenderer, &error);
+    device = GraphicsDevice::Create(*window, width, height, &error);
     if (!device) {
         OutputDebugString(error);
         return 1;
@@ -122,11 +117,11 @@ namespace {
 IMRenderDevice* theRenderDevice = nullptr;  // main thread only
 }
 
-IMRenderDevice* TheRenderDevice()
+IMRenderDevice* GetRenderDevice()
 {
     return theRenderDevice;
 }
-void SetTheRenderDevice(IMRenderDevice* device)
+void SetRenderDevice(IMRenderDevice* device)
 {
     theRenderDevice = device;
 }

@@ -7,7 +7,7 @@
 // Integer pixel edges land on pixel edges, so a picture drawn into a rectangle
 // of its own size at an integer position lands texel for pixel.
 
-#include "app/events/Geometry.h"
+#include "events/Geometry.h"
 #include "platform/GraphicsDevice.h"
 
 #include <cstdint>
@@ -54,8 +54,6 @@ public:
     void EndFrame();
 
     GraphicsDevice* Device() const { return device.get(); }
-    // Tests and benchmarks run on the software renderer.
-    void UseSoftwareRenderer(bool software) { softwareRenderer = software; }
 
     Point drawOrigin;  // added to every destination; the paint pass moves and restores it
     int backBufferWidth = 0;
@@ -73,7 +71,6 @@ protected:
     bool deviceLost = false;  // latched; cleared only by a successful InitDevice
     int refreshRate = 0;
     PlatformWindow* window = nullptr;  // the main window, not owned
-    bool softwareRenderer = false;
 };
 
 // Smallest power of two >= n (1 for n <= 0).
@@ -81,5 +78,5 @@ int NextPowerOfTwo(int n);
 
 // The program's one render device (the resource manager), reached by the
 // toolkit's paint pass; null when none exists (then nothing is drawn).
-IMRenderDevice* TheRenderDevice();
-void SetTheRenderDevice(IMRenderDevice* device);
+IMRenderDevice* GetRenderDevice();
+void SetRenderDevice(IMRenderDevice* device);

@@ -4,6 +4,7 @@
 #include "platform/AudioOutput.h"
 #include "platform/Clock.h"
 #include "platform/DebugOutput.h"
+#include "platform/Utf8.h"
 #include "render/ImageDecoding.h"
 
 #include <algorithm>
@@ -14,12 +15,6 @@ namespace {
 
 IMResourceManager* theManager = nullptr;
 
-bool IsDecimal(const std::wstring& name)
-{
-    return !name.empty() && name.size() < 10
-        && std::all_of(name.begin(), name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
-}
-
 }  // namespace
 
 IMResourceManager::IMResourceManager() = default;
@@ -28,8 +23,8 @@ IMResourceManager::~IMResourceManager()
 {
     // Textures go before the device (the base destroyed next), the sound system last.
     records.clear();
-    if (TheRenderDevice() == this)
-        SetTheRenderDevice(nullptr);
+    if (GetRenderDevice() == this)
+        SetRenderDevice(nullptr);
 }
 
 // ---------------------------------------------------------------------------
@@ -99,7 +94,7 @@ TextureHandle IMResourceManager::LoadTexture(const std::wstring& name)
     DecodedTexture decoded;
     bool ok = false;
     WithEviction(name, [&] {
-        if (IsDecimal(name)) {
+        if (ResourceNumber(name)) {
             const auto bytes = FindEmbedded(std::wstring_view(name));
             ok = !bytes.empty() && DecodePicture(bytes, *this, decoded);
         } else {
@@ -347,12 +342,13 @@ IMResourceManager* CreateResourceManager(bool windowed, PlatformWindow* window, 
         manager->InitSound(std::move(output));
     else
         manager->InitSound();
-    if (manager->InitDevice(75, window, windowed, 800, 600) != 0)
+    if (manager->InitDevice(75, window, windowed, BackBufferWidth, BackBufferHeight) != 0)
         throw std::runtime_error("Не могу создать устройство Direct3D");
     for (const std::wstring& name : SkinNames())
         manager->LoadTextureFromMemory(name, FindEmbedded(std::wstring_view(name)));
     theManager = manager.release();
-    SetTheRenderDevice(theManager);
+    SetRenderDevice(theManager);
+    SetSoundSystem(theManager);
     return theManager;
 }
 

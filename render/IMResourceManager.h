@@ -23,6 +23,10 @@
 class PlatformWindow;
 
 using TextureHandle = unsigned;
+// What a holder stores when it has no texture: never a valid handle, however
+// many slots the table grows to (unlike a failed lookup's `slotCount`, which
+// names the next slot to be made).
+inline constexpr TextureHandle NoTexture = ~TextureHandle {0};
 
 struct TextureRecord {
     std::unique_ptr<DeviceTexture> texture;  // null while evicted
@@ -62,6 +66,8 @@ public:
         const std::wstring& face, bool italic, bool bold, bool underline, std::uint32_t background);
     IMGlyphCache glyphCache;  // fonts and their per-character caches
 
+    // Whether handle names a texture now.
+    bool IsLive(TextureHandle handle) const { return handle < slotCount && records[handle] != nullptr; }
     // The record of a live handle, or null.
     const TextureRecord* GetRecord(TextureHandle handle) const;
     // Alpha of the texel at (column u, row v) of the pixel copy; 0 without one.
@@ -79,7 +85,6 @@ protected:
 
 private:
     friend class IMGlyphCache;
-    bool IsLive(TextureHandle handle) const { return handle < slotCount && records[handle] != nullptr; }
     TextureHandle Register(
         const std::wstring& name, std::unique_ptr<DeviceTexture> texture, int width, int height, PixelFormat format);
     // Runs create, evicting one other texture after each std::bad_alloc, until it

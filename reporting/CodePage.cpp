@@ -95,7 +95,7 @@ std::wstring CodePage::ToWide(std::string_view bytes) const
     return std::wstring(text.begin(), text.end());
 }
 
-std::string CodePage::ToUtf8(std::string_view bytes) const
+std::string CodePage::ToFileName(std::string_view bytes) const
 {
     const std::u16string text = ToUtf16(bytes);
     const TranscodeToStr utf8(text.data(), text.size(), "UTF-8");

@@ -33,8 +33,8 @@ public:
     std::u16string ToUtf16(std::string_view bytes) const;
     // Code-page bytes back to the program's wide text.
     std::wstring ToWide(std::string_view bytes) const;
-    // Code-page bytes as a UTF-8 file path.
-    std::string ToUtf8(std::string_view bytes) const;
+    // Code-page bytes as a UTF-8 file name or path.
+    std::string ToFileName(std::string_view bytes) const;
 
 private:
     std::unique_ptr<XERCES_CPP_NAMESPACE::XMLTranscoder> transcoder;  // "windows-1251"; owned

@@ -1,11 +1,6 @@
 #include "reporting/StatisticsWorkbook.h"
 
-#include <cerrno>
 #include <stdexcept>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
@@ -18,7 +13,7 @@
 #include <xercesc/util/XMLUni.hpp>
 
 #include "platform/DebugOutput.h"
-#include "reporting/AtomicFile.h"
+#include "platform/Files.h"
 
 using namespace XERCES_CPP_NAMESPACE;
 
@@ -166,30 +161,6 @@ bool IsWorkbook(const DOMDocument& document)
     return XMLString::equals(document.getDocumentElement()->getTagName(), u"Workbook");
 }
 
-enum class ReadOutcome { Read, Absent, Unreadable };
-
-ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::Absent : ReadOutcome::Unreadable;
-    struct stat info { };
-    bytes.clear();
-    if (::fstat(fd, &info) == 0 && info.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[65536];
-    ssize_t got = 0;
-    while ((got = ::read(fd, buffer, sizeof buffer)) != 0) {
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    return got == 0 ? ReadOutcome::Read : ReadOutcome::Unreadable;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------------------------
@@ -209,7 +180,7 @@ StatisticsWorkbook::StatisticsWorkbook(const std::wstring& fileName, const std::
     , sheetName(ToCodePage(sheetName))
 {
     implementation = DOMImplementationRegistry::getDOMImplementation(u"LS");
-    OpenDocument(codePage.ToUtf8(this->fileName));
+    OpenDocument(codePage.ToFileName(this->fileName));
     FindOrAddWorksheet();
 }
 
@@ -236,11 +207,12 @@ void StatisticsWorkbook::OpenDocument(const std::string& path)
         whyNot = "cannot read it";
     }
 
-    struct stat existing { };
-    if (!document && outcome != ReadOutcome::Absent && ::stat(path.c_str(), &existing) == 0) {
-        OutputDebugString("StatisticsWorkbook: " + path + " is not a readable workbook (" + whyNot
-            + "); it will be kept as a backup when the new workbook replaces it");
-        unreadableFile = FileIdentity {existing.st_dev, existing.st_ino};
+    if (!document && outcome != ReadOutcome::Absent) {
+        if (const std::optional<FileIdentity> existing = IdentifyFile(path)) {
+            OutputDebugString("StatisticsWorkbook: " + path + " is not a readable workbook (" + whyNot
+                + "); it will be kept as a backup when the new workbook replaces it");
+            unreadableFile = existing;
+        }
     }
     if (!document) {
         document = ParseWorkbook(*implementation, WorkbookTemplate(), TemplateSystemId, whyNot);
@@ -311,7 +283,7 @@ void StatisticsWorkbook::AddSeparatorRow()
 
 bool StatisticsWorkbook::Save(const std::wstring& path)
 {
-    const std::string target = codePage.ToUtf8(path.empty() ? fileName : ToCodePage(path));
+    const std::string target = codePage.ToFileName(path.empty() ? fileName : ToCodePage(path));
     MemBufFormatTarget contents(1 << 20);
     if (!Serialize(contents))
         return false;
@@ -349,9 +321,7 @@ bool StatisticsWorkbook::Serialize(MemBufFormatTarget& target)
 // that file as the user asked.
 bool StatisticsWorkbook::KeepBackupBeforeReplacing(const std::string& path)
 {
-    struct stat existing { };
-    if (!unreadableFile || ::stat(path.c_str(), &existing) != 0 || existing.st_dev != unreadableFile->device
-        || existing.st_ino != unreadableFile->inode)
+    if (!unreadableFile || IdentifyFile(path) != unreadableFile)
         return true;
     std::string backupPath;
     std::string whyNot;

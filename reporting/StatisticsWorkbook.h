@@ -8,7 +8,9 @@
 // before a fresh workbook takes its place. The file lives in a folder other accounts can write, so reading it loads
 // nothing else: no document type declaration, hence no external DTD and no entity, is accepted.
 
+#include "platform/Files.h"
 #include <cstdint>
+
 #include <optional>
 #include <string>
 
@@ -47,10 +49,6 @@ private:
     struct XmlLibrary {
         XmlLibrary();
         ~XmlLibrary();
-    };
-    struct FileIdentity {
-        std::uint64_t device;
-        std::uint64_t inode;
     };
 
     std::string ToCodePage(const std::wstring& text) const { return codePage.Narrow(text); }

@@ -4,9 +4,9 @@
 // passes and state changes. A control is constructed with its parent first,
 // which owns it from then on; callers never delete controls.
 
-#include "app/events/Geometry.h"
-#include "app/events/IMEvent.h"
-#include "toolkit/IMSignal.h"
+#include "events/Geometry.h"
+#include "events/IMEvent.h"
+#include "events/IMSignal.h"
 
 class IMDialogBase;
 

@@ -9,10 +9,10 @@ namespace {
 
 Rect DefaultRect()
 {
-    const IMRenderDevice* device = TheRenderDevice();
+    const IMRenderDevice* device = GetRenderDevice();
     if (device && device->backBufferWidth > 0)
         return {0, 0, device->backBufferWidth, device->backBufferHeight};
-    return {0, 0, 800, 600};
+    return {0, 0, BackBufferWidth, BackBufferHeight};
 }
 
 bool EraseFrom(std::vector<IMControl*>& v, IMControl* c)
@@ -179,7 +179,7 @@ IMStaticPictureBase<IMTextureView>* IMDialogBase::CreatePicture(
 {
     auto* picture = new IMStaticPictureBase<IMTextureView>(this, layer);
     picture->SetPicture(name);
-    picture->IMTextureView::SetPosition(x, y);
+    picture->SetPosition(x, y);
     picture->colour = colour;
     picture->SetDirty(true);
     return picture;
@@ -310,7 +310,7 @@ long IMDialogBase::Update(const IMEvent& e)
 
 long IMDialogBase::Draw(const IMEvent& e)
 {
-    IMRenderDevice* device = TheRenderDevice();
+    IMRenderDevice* device = GetRenderDevice();
     if (!hidden && device) {
         const Viewport v = device->GetViewport();
         const Rect viewportRect {v.x, v.y, v.x + v.width, v.y + v.height};

@@ -25,7 +25,10 @@ long IMButtonBase::UpdateState()
 {
     if (hidden)
         return 0;
-    const int s = !enabled ? 1 : !hovered ? 0 : pressed ? 4 : 3;
+    const int s = !enabled ? ButtonState::Disabled
+        : !hovered         ? ButtonState::Normal
+        : pressed          ? ButtonState::Pressed
+                           : ButtonState::Hovered;
     if (s != state) {
         SetImage(stateImages[s]);
         state = s;

@@ -60,19 +60,21 @@ std::unique_ptr<IMGlyph> IMTextView::MakeGlyph(wchar_t c) const
 void IMTextView::RequestPicture(IMGlyph& glyph)
 {
     IMResourceManager* manager = GetResourceManager();
-    if (!manager) {
-        glyph.texture = 0;
+    glyph.texture = NoTexture;
+    if (!manager)
         return;
-    }
+    TextureHandle made;
     if (glyph.ch == LineFeed) {
-        glyph.texture
-            = manager->LoadTextureFromMemory(TransparentMark, FindEmbedded(std::wstring_view(TransparentMark)));
-        return;
+        made = manager->LoadTextureFromMemory(TransparentMark, FindEmbedded(std::wstring_view(TransparentMark)));
+    } else {
+        // Tabs and carriage returns show as spaces of the same style.
+        const wchar_t drawn = (glyph.ch == Tab || glyph.ch == CarriageReturn) ? L' ' : glyph.ch;
+        made = manager->CreateGlyphTexture(glyph.cacheKey, drawn, glyph.colour, glyph.size, glyph.face, glyph.italic,
+            glyph.bold, glyph.underline, glyph.backColour);
     }
-    // Tabs and carriage returns show as spaces of the same style.
-    const wchar_t drawn = (glyph.ch == Tab || glyph.ch == CarriageReturn) ? L' ' : glyph.ch;
-    glyph.texture = manager->CreateGlyphTexture(glyph.cacheKey, drawn, glyph.colour, glyph.size, glyph.face,
-        glyph.italic, glyph.bold, glyph.underline, glyph.backColour);
+    // A picture that could not be made is not held: its number names the next slot.
+    if (manager->IsLive(made))
+        glyph.texture = made;
 }
 
 void IMTextView::ReleasePicture(IMGlyph& glyph)

@@ -12,7 +12,7 @@
 #include <vector>
 
 struct IMGlyph {
-    TextureHandle texture = 0;  // the glyph picture, one reference held
+    TextureHandle texture = NoTexture;  // the glyph picture, one reference held
     wchar_t ch = 0;
     Rect rect;                 // relative to the view's top-left corner
     std::uint32_t colour = 0;  // the style at creation

@@ -24,6 +24,12 @@ void IMTextureView::SetImage(TextureHandle t)
     IMResourceManager* manager = GetResourceManager();
     if (!manager || (t == texture && hasTexture))
         return;
+    if (!manager->IsLive(t)) {
+        // A failed lookup: the view shows nothing and holds nothing. Keeping the
+        // handle would release a slot that later belongs to another picture.
+        ClearImage(*manager);
+        return;
+    }
     manager->AddRefTexture(t);
     if (hasTexture)
         manager->ReleaseTexture(texture);
@@ -32,6 +38,16 @@ void IMTextureView::SetImage(TextureHandle t)
     const Rect image = manager->ImageRect(t);
     SetSourceRect({0, 0, image.Width(), image.Height()});
     // Also when the size did not change: the picture did.
+    SetDirty(true);
+}
+
+void IMTextureView::ClearImage(IMResourceManager& manager)
+{
+    if (hasTexture)
+        manager.ReleaseTexture(texture);
+    texture = NoTexture;
+    hasTexture = false;
+    SetSourceRect({0, 0, 0, 0});
     SetDirty(true);
 }
 
@@ -72,9 +88,9 @@ bool IMTextureView::HitTest(const Point& p) const
 void IMStateView::SetStateImages(
     const std::wstring& normal, const std::wstring& disabled, const std::wstring& hovered, const std::wstring& pressed)
 {
-    stateImages[0] = normal;
-    stateImages[1] = disabled.empty() ? normal : disabled;
-    stateImages[3] = hovered.empty() ? normal : hovered;
-    stateImages[4] = pressed.empty() ? normal : pressed;
+    stateImages[ButtonState::Normal] = normal;
+    stateImages[ButtonState::Disabled] = disabled.empty() ? normal : disabled;
+    stateImages[ButtonState::Hovered] = hovered.empty() ? normal : hovered;
+    stateImages[ButtonState::Pressed] = pressed.empty() ? normal : pressed;
     SetImage(stateImages[state]);
 }

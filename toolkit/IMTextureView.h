@@ -21,12 +21,24 @@ public:
     void Draw() override;
     bool HitTest(const Point& p) const override;
 
-    TextureHandle texture = 0;  // the picture, one reference held while hasTexture
+private:
+    void ClearImage(IMResourceManager& manager);
+
+public:
+    TextureHandle texture = NoTexture;  // the picture, one reference held while hasTexture
     std::uint32_t colour = 0xFFFFFFFF;
     float angle = 0.0f;  // radians about the rect's centre
     int alphaThreshold = 255;
     bool hasTexture = false;
 };
+
+// The states a button shows a picture for, by the numbers its picture table uses.
+namespace ButtonState {
+inline constexpr int Normal = 0;
+inline constexpr int Disabled = 1;
+inline constexpr int Hovered = 3;
+inline constexpr int Pressed = 4;
+}  // namespace ButtonState
 
 class IMStateView : public IMTextureView {
 public:
@@ -34,6 +46,6 @@ public:
     void SetStateImages(const std::wstring& normal, const std::wstring& disabled, const std::wstring& hovered,
         const std::wstring& pressed);
 
-    int state = 0;                            // 0 normal, 1 disabled, 3 hovered, 4 pressed
+    int state = ButtonState::Normal;          // the ButtonState shown
     std::map<int, std::wstring> stateImages;  // picture name per state
 };

@@ -4,7 +4,7 @@
 // including it. Identifiers count from 1 and are never reused; timers are
 // periodic until removed.
 
-#include "toolkit/IMSignal.h"
+#include "events/IMSignal.h"
 
 class IMTimerService {
 public:

@@ -4,7 +4,7 @@
 // a control, SetRect/GetRect/IsDirty/SetDirty are the control's, so changing a
 // view marks its control dirty.
 
-#include "app/events/Geometry.h"
+#include "events/Geometry.h"
 
 class IMView {
 public:

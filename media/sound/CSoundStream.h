@@ -16,8 +16,7 @@
 #include "platform/AudioBuffer.h"
 #include "platform/AudioWakeEvent.h"
 
-#include <boost/signals2/last_value.hpp>
-#include <boost/signals2/signal.hpp>
+#include "events/IMSignal.h"
 
 #include <chrono>
 #include <cstdint>
@@ -32,9 +31,9 @@
 class CSoundSystem;
 class SoundSource;
 
-// Signals of a stream carry its sound identifier; they are emitted only when
-// they have slots, since last_value throws on an empty signal.
-using SoundSignal = boost::signals2::signal<long(std::uint32_t), boost::signals2::last_value<long>>;
+// Signals of a stream carry its sound identifier.
+using SoundSignal = IMSignal<long(std::uint32_t)>;
+using SoundSlot = SoundSignal::slot_type;
 
 class CSoundStream {
 public:

@@ -1,5 +1,6 @@
 #include "media/sound/CSoundSystem.h"
 
+#include "data/EmbeddedData.h"
 #include "media/sound/SoundSource.h"
 #include "platform/AudioDevice.h"
 #include "platform/AudioOutput.h"
@@ -10,27 +11,25 @@
 #include <cassert>
 
 namespace {
-
-// A resource name is a plain decimal number; anything else is a file path.
-bool ParseResourceNumber(std::wstring_view name, int& id)
-{
-    if (name.empty() || name.size() > 9)
-        return false;
-    id = 0;
-    for (wchar_t c : name) {
-        if (c < L'0' || c > L'9')
-            return false;
-        id = id * 10 + (c - L'0');
-    }
-    return true;
+CSoundSystem* theSoundSystem = nullptr;  // main thread only
 }
 
-}  // namespace
+CSoundSystem* GetSoundSystem()
+{
+    return theSoundSystem;
+}
+
+void SetSoundSystem(CSoundSystem* system)
+{
+    theSoundSystem = system;
+}
 
 CSoundSystem::CSoundSystem() = default;
 
 CSoundSystem::~CSoundSystem()
 {
+    if (theSoundSystem == this)
+        theSoundSystem = nullptr;
     // Explicit, because the members would go in the opposite order: streams
     // join their threads, which read the sources and play on the output.
     streams.clear();
@@ -63,9 +62,8 @@ int CSoundSystem::InitSound(std::unique_ptr<AudioOutput> device)
 std::uint32_t CSoundSystem::CreateSound(std::wstring_view name)
 {
     return CreateSoundNamed(name, [name](SoundSource& source) {
-        int id = 0;
-        if (ParseResourceNumber(name, id))
-            return source.OpenResource(id);
+        if (const std::optional<int> number = ResourceNumber(name))
+            return source.OpenResource(*number);
         return source.OpenFile(name);
     });
 }
@@ -138,7 +136,7 @@ bool CSoundSystem::Stop(std::uint32_t id)
     return true;
 }
 
-boost::signals2::connection CSoundSystem::ConnectSoundEnded(std::uint32_t id, const SoundSignal::slot_type& slot)
+IMConnection CSoundSystem::ConnectSoundEnded(std::uint32_t id, const SoundSlot& slot)
 {
     CSoundStream* stream = id == 0 ? nullptr : FindStream(id);
     if (stream == nullptr)
@@ -167,36 +165,22 @@ bool CSoundSystem::HandleSoundMessage(unsigned message, std::uint32_t wParam, st
     return true;
 }
 
-namespace {
-void EmitIfConnected(SoundSignal& signal, std::uint32_t id)
-{
-    if (signal.empty())
-        return;
-    try {
-        signal(id);
-    } catch (const boost::signals2::no_slots_error&) {
-        // Every slot was blocked or tracked an object that has gone (a closed
-        // screen's handler): nobody listens any more, which is fine.
-    }
-}
-}  // namespace
-
 void CSoundSystem::OnSoundPlay(std::uint32_t id)
 {
     if (CSoundStream* stream = FindStream(id))
-        EmitIfConnected(stream->Started, id);
+        Emit(stream->Started, id);
 }
 
 void CSoundSystem::OnSoundPause(std::uint32_t id)
 {
     if (CSoundStream* stream = FindStream(id))
-        EmitIfConnected(stream->Ended, id);
+        Emit(stream->Ended, id);
 }
 
 void CSoundSystem::OnSoundStop(std::uint32_t id)
 {
     if (CSoundStream* stream = FindStream(id))
-        EmitIfConnected(stream->Stopped, id);
+        Emit(stream->Stopped, id);
 }
 
 void CSoundSystem::OnSoundLabel(std::uint32_t id, std::uint32_t labelTime)

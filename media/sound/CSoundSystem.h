@@ -13,8 +13,6 @@
 
 #include "media/sound/CSoundStream.h"
 
-#include <boost/signals2/connection.hpp>
-
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -61,7 +59,7 @@ public:
 
     // Connects slot to the stream's Ended signal; an empty connection for 0
     // or an unknown identifier.
-    boost::signals2::connection ConnectSoundEnded(std::uint32_t id, const SoundSignal::slot_type& slot);
+    IMConnection ConnectSoundEnded(std::uint32_t id, const SoundSlot& slot);
 
     // The main window's dispatch: true when `message` is one of the four
     // notification messages, which it then handles (below).
@@ -96,3 +94,8 @@ private:
     unsigned msgSoundPause = 0;
     unsigned msgLabel = 0;
 };
+
+// The program's one sound system (the resource manager); null before it
+// exists and after it is gone.
+CSoundSystem* GetSoundSystem();
+void SetSoundSystem(CSoundSystem* system);

@@ -3,6 +3,7 @@
 #include "data/EmbeddedData.h"
 #include "platform/AudioBuffer.h"
 #include "platform/DebugOutput.h"
+#include "platform/Utf8.h"
 
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>

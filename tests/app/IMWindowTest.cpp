@@ -2,42 +2,23 @@
 // window procedure, frames and quitting.
 
 #include "app/IMWindow.h"
-#include "platform/AudioManualOutput.h"
-#include "platform/Clock.h"
-#include "platform/PlatformWindow.h"
 #include "render/IMResourceManager.h"
+#include "support/ProgramHarness.h"
 #include "support/ToolkitHarness.h"
 
-#include <SDL.h>
 #include <gtest/gtest.h>
 
 namespace {
 
 class MainWindow : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
-        SetClock(&clock);
-        const Rect rect {0, 0, 800, 600};
-        window = CreateMainWindow(L"test", &rect, true, std::make_unique<AudioManualOutput>());
-        DrainQueue();
-    }
-    void TearDown() override
-    {
-        delete window;
-        SetClock(nullptr);
-    }
-    // Takes every waiting message; true when the quit message was among them.
+    void SetUp() override { window = program.StartWindow(); }
+    // Handles every waiting message; true when the quit message was among them.
     bool DrainQueue()
     {
-        bool quit = false;
-        Msg msg;
-        while (PeekMessage(msg, window->Platform()->GetLetterbox())) {
-            if (msg.message == WM_QUIT)
-                quit = true;
-        }
-        return quit;
+        program.quit = false;
+        program.Pump();
+        return program.quit;
     }
     // A timer whose firings are counted.
     int CountingTimer(int ms, int& count)
@@ -47,8 +28,9 @@ protected:
         return id;
     }
 
-    ManualClock clock;
-    IMWindow* window = nullptr;
+    ProgramHarness program;
+    ManualClock& clock = program.clock;
+    IMWindow* window = nullptr;  // owned by the harness
 };
 
 }  // namespace
@@ -120,7 +102,7 @@ TEST_F(MainWindow, MinimisedWindowKeepsUpdatingButDoesNotDraw)
     int ticks = 0, updates = 0;
     CountingTimer(10, ticks);
     window->Updated.connect(Tracked<EventSlot>(window, [&](const IMEvent&) { return long(++updates); }));
-    window->WindowProc({WM_SIZE, SIZE_MINIMIZED, 0});
+    window->WindowProc({WindowMessage::Size, SizeKind::Minimized, 0});
     const auto frames = manager->frameCount;
     window->SetDirty(true);
     clock.AdvanceMs(20);
@@ -128,10 +110,36 @@ TEST_F(MainWindow, MinimisedWindowKeepsUpdatingButDoesNotDraw)
     EXPECT_EQ(manager->frameCount, frames);
     EXPECT_EQ(ticks, 1);
     EXPECT_EQ(updates, 1);
-    window->WindowProc({WM_SIZE, SIZE_RESTORED, 0});
+    window->WindowProc({WindowMessage::Size, SizeKind::Restored, 0});
     window->IdleTurn();
     EXPECT_EQ(manager->frameCount, frames + 1);
     EXPECT_FALSE(window->IsDirty()) << "the frame was drawn";
+}
+
+TEST_F(MainWindow, NewWindowSizeRedrawsEverything)
+{
+    IMResourceManager* manager = GetResourceManager();
+    window->IdleTurn();
+    ASSERT_FALSE(window->IsDirty());
+    const auto frames = manager->frameCount;
+    // Going full screen on a larger desktop: the bars and the picture are drawn anew.
+    window->WindowProc({WindowMessage::Size, SizeKind::Restored, 0});
+    EXPECT_TRUE(window->IsDirty());
+    window->IdleTurn();
+    EXPECT_EQ(manager->frameCount, frames + 1);
+    EXPECT_FALSE(window->IsDirty());
+}
+
+TEST_F(MainWindow, PointerEnteringAndLeavingTheWindowReachesTheTree)
+{
+    SignalLog log;
+    log.Watch(window, "root");
+    window->WindowProc({EventCode::MouseEnter, 0, 0, 10, 10});
+    EXPECT_TRUE(window->IsHovered());
+    EXPECT_TRUE(log.Has("root:MouseEntered:523"));
+    window->WindowProc({EventCode::MouseLeave, 0, 0, 10, 10});
+    EXPECT_FALSE(window->IsHovered());
+    EXPECT_TRUE(log.Has("root:MouseLeft:675"));
 }
 
 TEST_F(MainWindow, MouseMovesAreDroppedWhileTheDeviceIsLost)
@@ -147,7 +155,7 @@ TEST_F(MainWindow, MouseMovesAreDroppedWhileTheDeviceIsLost)
     window->WindowProc({EventCode::LeftDown, MouseKey::Left, 0, 10, 10});
     EXPECT_TRUE(window->IsPressed()) << "a press reaches the root";
     // The next paint message restores the device.
-    window->WindowProc({WM_PAINT, 0, 0});
+    window->WindowProc({WindowMessage::Paint, 0, 0});
     EXPECT_FALSE(GetResourceManager()->IsDeviceLost());
     window->WindowProc({EventCode::MouseMove, MouseKey::Left, 0, 10, 10});
     EXPECT_TRUE(log.Has("c:MouseEntered:523"));
@@ -157,7 +165,7 @@ TEST_F(MainWindow, CloseRequestSkipsClosingButCloseEmitsIt)
 {
     int closing = 0;
     window->ConnectClosing(Tracked<EventSlot>(window, [&](const IMEvent&) { return long(++closing); }));
-    window->WindowProc({WM_CLOSE, 0, 0});
+    window->WindowProc({WindowMessage::Close, 0, 0});
     EXPECT_EQ(closing, 0);
     EXPECT_TRUE(DrainQueue()) << "the root's Detach posts the quit message";
 

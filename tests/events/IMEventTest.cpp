@@ -1,6 +1,6 @@
 // The input events: the queries handlers rely on.
 
-#include "app/events/IMEvent.h"
+#include "events/IMEvent.h"
 
 #include <gtest/gtest.h>
 
@@ -38,16 +38,4 @@ TEST(IMEvent, IsMessageComparesTheCode)
     EXPECT_FALSE(up.IsMessage(EventCode::KeyDown));
     EXPECT_TRUE(up.IsMessage(EventCode::KeyUp));
     EXPECT_TRUE(up.Is(EventCode::KeyUp));
-}
-
-TEST(IMEvent, ForwardedMouseEventKeepsCodeAndButtons)
-{
-    IMMouseEvent original(nullptr, EventCode::LeftDown, MouseKey::Left | MouseKey::Shift, 150, 80);
-    // A container at (100, 50) forwards it to a child in its own coordinates.
-    IMMouseEvent forwarded(nullptr, original.code, original.wParam, original.x - 100, original.y - 50);
-    EXPECT_EQ(forwarded.code, original.code);
-    EXPECT_EQ(forwarded.wParam, original.wParam);
-    EXPECT_EQ(forwarded.lParam, 0u);
-    EXPECT_EQ(forwarded.x, 50);
-    EXPECT_EQ(forwarded.y, 30);
 }

@@ -1,7 +1,7 @@
 // The board: the bank, picking up, dragging and dropping bricks.
 
 #include "ExerciseHarness.h"
-#include "support/HeadlessDisplay.h"
+#include "platform/Random.h"
 
 namespace {
 
@@ -143,18 +143,22 @@ TEST_F(ExerciseTest, WithoutSoundDraggingWorksSilently)
     EXPECT_EQ(game->staff->upperSlots[0].brick, brick);
 }
 
-TEST_F(ExerciseTest, BoardPicture)
+TEST_F(ExerciseTest, BricksAreDrawnWhereTheyWereDroppedAndHeld)
 {
     StartBoard();
+    // The empty slot and the spot the held brick will reach, before any move.
+    const std::uint32_t emptySlot = program->Pixel(116 + 30, 106 + 20);
+    const std::uint32_t emptyWall = program->Pixel(280 + 20, 160 + 20);
     Drag(BrickOf(L"137"), 116, 106);
     Drag(BrickOf(L"138"), 191, 106);
     Drag(BrickOf(L"134"), 116, 195);
     Brick* held = BrickOf(L"139");
     const Point p = held->picture->GetPosition();
     Press(p.x + 6, p.y + 6);
-    Move(280, 160, MouseKey::Left);
-    window->SetDirty(true);
-    Turn();
-    EXPECT_TRUE(HeadlessDisplay::Save(*GetResourceManager(), "board.png"));
-    Release(280, 160);
+    Move(280 + 6, 160 + 6, MouseKey::Left);
+    // The placed brick covers its slot, the held one is drawn at the pointer.
+    EXPECT_NE(program->Pixel(116 + 30, 106 + 20), emptySlot);
+    EXPECT_NE(program->Pixel(280 + 20, 160 + 20), emptyWall);
+    EXPECT_TRUE(program->Screenshot("board.png"));
+    Release(280 + 6, 160 + 6);
 }

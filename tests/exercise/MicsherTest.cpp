@@ -25,7 +25,10 @@ protected:
     int completions = 0;
     void CountCompletions()
     {
-        game->staff->Completed.connect([this] { ++completions; });
+        game->staff->Completed.connect([this] {
+            ++completions;
+            return 0L;
+        });
     }
     // Lays out both shelves, then presses the staff's play button.
     void PlayShelves(std::initializer_list<const wchar_t*> upper, std::initializer_list<const wchar_t*> lower)
@@ -33,7 +36,7 @@ protected:
         PlaceUpper(upper);
         PlaceLower(lower);
         CountCompletions();
-        started.clear();
+        started().clear();
         ClickStaffPlay();
     }
 };
@@ -84,7 +87,7 @@ TEST_F(StaffTest, IncompleteLowerShelfPlaysItsBricksAtTheirSteps)
     Drag(BrickOf(L"134"), 116, 195);
     Drag(BrickOf(L"135"), 216, 195);
     CountCompletions();
-    started.clear();
+    started().clear();
     ClickStaffPlay();
     Wait(200);
     EXPECT_TRUE(Started(L"126"));
@@ -99,7 +102,7 @@ TEST_F(StaffTest, IncompleteLowerShelfPlaysItsBricksAtTheirSteps)
 TEST_F(StaffTest, RightBricksInAWrongOrderAreNotRecognised)
 {
     PlaceUpper({L"138", L"137", L"139", L"140"});
-    started.clear();
+    started().clear();
     ClickStaffPlay();
     Wait(200);
     EXPECT_FALSE(Started(L"126"));

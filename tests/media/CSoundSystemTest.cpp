@@ -4,6 +4,7 @@
 #include "SoundHarness.h"
 #include "data/EmbeddedData.h"
 #include "platform/DebugOutput.h"
+#include "platform/Utf8.h"
 
 #include <boost/signals2/shared_connection_block.hpp>
 

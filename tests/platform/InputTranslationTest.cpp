@@ -1,7 +1,7 @@
 // SDL events in, window messages out.
 
 #include "platform/InputTranslation.h"
-#include "app/events/IMEvent.h"
+#include "events/IMEvent.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -257,13 +257,13 @@ TEST(InputTranslation, WindowEventsAndUnknownEvents)
     SDL_Event e {};
     e.type = SDL_WINDOWEVENT;
     e.window.event = SDL_WINDOWEVENT_CLOSE;
-    EXPECT_EQ(translate(e)[0].message, WM_CLOSE);
+    EXPECT_EQ(translate(e)[0].message, WindowMessage::Close);
     e.window.event = SDL_WINDOWEVENT_MINIMIZED;
     auto out = translate(e);
-    EXPECT_EQ(out[0].message, WM_SIZE);
-    EXPECT_EQ(out[0].wParam, SIZE_MINIMIZED);
+    EXPECT_EQ(out[0].message, WindowMessage::Size);
+    EXPECT_EQ(out[0].wParam, SizeKind::Minimized);
     e.window.event = SDL_WINDOWEVENT_LEAVE;
-    EXPECT_EQ(translate(e)[0].message, WM_MOUSELEAVE);
+    EXPECT_EQ(translate(e)[0].message, EventCode::MouseLeave);
 
     SDL_Event unknown {};
     unknown.type = SDL_JOYAXISMOTION;

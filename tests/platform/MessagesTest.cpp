@@ -41,7 +41,7 @@ TEST_F(MessagesTest, PostedMessagesArriveInOrderFromAnyThread)
         EXPECT_EQ(msg.lParam, i * 2);
     }
     ASSERT_TRUE(PeekMessage(msg, letterbox));
-    EXPECT_EQ(msg.message, WM_QUIT);
+    EXPECT_EQ(msg.message, WindowMessage::Quit);
     EXPECT_EQ(msg.wParam, 3u);
     EXPECT_FALSE(PeekMessage(msg, letterbox));
 }

@@ -4,6 +4,7 @@
 #include "data/EmbeddedData.h"
 #include "platform/AudioManualOutput.h"
 #include "platform/DebugOutput.h"
+#include "platform/Utf8.h"
 #include "render/ImageDecoding.h"
 #include "support/HeadlessDisplay.h"
 

@@ -61,7 +61,7 @@ TEST_F(CodePageTest, EveryRussianLetterSurvivesTheRoundTrip)
 
 TEST_F(CodePageTest, FileNamesBecomeUtf8)
 {
-    EXPECT_EQ(codePage.ToUtf8(codePage.Narrow(L"/tmp/Класс \"5А\".xls")), "/tmp/Класс '5А'.xls");
+    EXPECT_EQ(codePage.ToFileName(codePage.Narrow(L"/tmp/Класс \"5А\".xls")), "/tmp/Класс '5А'.xls");
 }
 
 }  // namespace

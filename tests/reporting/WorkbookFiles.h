@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/DebugOutput.h"
+#include "platform/Utf8.h"
 
 namespace workbook_test {
 

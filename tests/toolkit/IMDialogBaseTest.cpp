@@ -305,7 +305,7 @@ TEST(ControlTreePaint, ChildrenAreClippedAndOriginRestored)
     HeadlessDisplay display;
     IMRenderDevice device;
     ASSERT_EQ(device.InitDevice(75, &display.Window(), true, 800, 600), 0);
-    SetTheRenderDevice(&device);
+    SetRenderDevice(&device);
     {
         IMDialogBase root(nullptr, nullptr, 0);
         RootDriver drive(root);
@@ -337,5 +337,5 @@ TEST(ControlTreePaint, ChildrenAreClippedAndOriginRestored)
         EXPECT_FALSE(root.IsDirty());
         root.Destroy(IMEvent(nullptr, EventCode::Close));
     }
-    SetTheRenderDevice(nullptr);
+    SetRenderDevice(nullptr);
 }

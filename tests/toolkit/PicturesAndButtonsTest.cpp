@@ -156,3 +156,44 @@ TEST_F(PicturesAndButtons, PicturesDrawAtTheirPlace)
     EXPECT_EQ(display.Pixel(5, 5) >> 24, 0xFFu);
     EXPECT_NE(display.Pixel(392, 323), display.Pixel(392, 290));
 }
+
+TEST_F(PicturesAndButtons, UnknownPictureLeavesTheViewEmptyAndOtherPicturesAlone)
+{
+    // A picture that found nothing, beside a real one made after it.
+    auto* missing = new IMStaticPictureBase<IMTextureView>(root.get(), 0);
+    missing->SetPicture(L"no such picture");
+    EXPECT_FALSE(missing->hasTexture);
+    const TextureHandle steps = AlphaSteps();
+    auto* real = new IMStaticPictureBase<IMTextureView>(root.get(), 0);
+    real->SetImage(steps);
+    manager->ReleaseTexture(steps);
+    real->SetRect({10, 10, 14, 14});
+    ASSERT_EQ(manager->GetRecord(steps)->refCount, 1);
+
+    // The empty view draws nothing, hits nothing and releases nothing when it dies.
+    Frame();
+    EXPECT_FALSE(missing->HitTest(Point {0, 0}));
+    missing->Close();
+    drive->Turn();
+    ASSERT_NE(manager->GetRecord(steps), nullptr) << "the real picture's texture survived";
+    EXPECT_EQ(manager->GetRecord(steps)->refCount, 1);
+    Frame();
+    EXPECT_EQ(display.Pixel(12, 12), 0xFF00FF00u) << "the real picture is still drawn";
+}
+
+TEST_F(PicturesAndButtons, GlyphWhosePictureCouldNotBeMadeHoldsNoSlot)
+{
+    // No texture memory at all: the letter's picture cannot be made.
+    manager->Device()->SetTextureBudget(0);
+    auto* label = root->CreateText(0, 0, L"Ж", 0);
+    manager->Device()->SetTextureBudget(512u << 20);
+    // The next picture takes the slot the failed glyph was told about.
+    const TextureHandle steps = AlphaSteps();
+    auto* real = new IMStaticPictureBase<IMTextureView>(root.get(), 0);
+    real->SetImage(steps);
+    manager->ReleaseTexture(steps);
+    label->Close();
+    drive->Turn();
+    ASSERT_NE(manager->GetRecord(steps), nullptr) << "the label took another picture's texture with it";
+    EXPECT_EQ(manager->GetRecord(steps)->refCount, 1);
+}

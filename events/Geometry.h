@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <optional>
 
+// The program draws an 800x600 picture; the window shows it scaled.
+inline constexpr int BackBufferWidth = 800;
+inline constexpr int BackBufferHeight = 600;
+
 struct Point {
     std::int32_t x = 0;
     std::int32_t y = 0;

@@ -1,4 +1,4 @@
-#include "reporting/AtomicFile.h"
+#include "platform/Files.h"
 
 #include <cerrno>
 #include <cstring>
@@ -97,13 +97,21 @@ std::string Timestamp()
     return text;
 }
 
+// The one read loop: a read interrupted by a signal is tried again.
+ssize_t ReadSome(int fd, char* buffer, std::size_t size)
+{
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, size);
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
+}
+
 bool CopyFileContents(int from, int to)
 {
     char buffer[65536];
     for (;;) {
-        const ssize_t got = ::read(from, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const ssize_t got = ReadSome(from, buffer, sizeof buffer);
         if (got < 0)
             return false;
         if (got == 0)
@@ -197,4 +205,29 @@ bool KeepBackupOfFile(const std::string& path, std::string& backupPath, std::str
     }
     whyNot = "no free backup name beside " + path;
     return false;
+}
+
+ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes)
+{
+    bytes.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::Absent : ReadOutcome::Unreadable;
+    struct stat info { };
+    if (::fstat(fd, &info) == 0 && info.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    ssize_t got = 0;
+    while ((got = ReadSome(fd, buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    ::close(fd);
+    return got == 0 ? ReadOutcome::Read : ReadOutcome::Unreadable;
+}
+
+std::optional<FileIdentity> IdentifyFile(const std::string& path)
+{
+    struct stat info { };
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }

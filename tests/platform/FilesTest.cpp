@@ -1,7 +1,7 @@
 // Replacing a file atomically and keeping timestamped backups. The failures that must leave the old file intact are
 // told through StatisticsWorkbook::Save in StatisticsWorkbookTest.cpp; these are the file-level promises.
 
-#include "reporting/AtomicFile.h"
+#include "platform/Files.h"
 
 #include <gtest/gtest.h>
 
