@@ -40,9 +40,36 @@ void DeviceTexture::Unlock()
         // The device ignores the fourth byte of these; our blender does not, so make it opaque.
         for (std::size_t i = 3; i < shadow.size(); i += 4)
             shadow[i] = 0xFF;
+        opaqueWidth = width;
+        opaqueHeight = height;
+    } else {
+        FindOpaqueBlock();
     }
     if (SDL_UpdateTexture(texture, nullptr, shadow.data(), Pitch()) != 0)
         OutputDebugString(std::string("texture upload failed: ") + SDL_GetError());
+}
+
+// Pictures sit in the top-left corner of their power-of-two texture, the rest
+// transparent: an opaque picture yields a block of exactly its size, one with
+// transparent corners an empty block.
+void DeviceTexture::FindOpaqueBlock()
+{
+    auto opaque = [this](int x, int y) { return shadow[(static_cast<std::size_t>(y) * width + x) * 4 + 3] == 0xFF; };
+    int w = 0;
+    while (w < width && opaque(w, 0))
+        ++w;
+    int h = 0;
+    while (h < height && opaque(0, h))
+        ++h;
+    // The block ends at the first row with a texel that is not opaque.
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (!opaque(x, y)) {
+                h = y;
+                break;
+            }
+    opaqueWidth = h > 0 ? w : 0;
+    opaqueHeight = w > 0 ? h : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -149,6 +176,12 @@ void GraphicsDevice::Draw(DeviceTexture& texture, const Rect& source, float dest
     // Magnification samples the nearest texel, minification filters linearly.
     const bool magnified = destW >= float(source.Width()) && destH >= float(source.Height());
     SDL_SetTextureScaleMode(t, magnified ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    // Opaque texels drawn unrotated, opaque and without filtering cover what
+    // lies below exactly as blending would, so they are copied instead: many
+    // times faster on the software renderer (a screen's backdrop, stretched fills).
+    const bool opaque = angle == 0.0f && magnified && (colour >> 24) == 0xFF && source.left >= 0 && source.top >= 0
+        && source.right <= texture.opaqueWidth && source.bottom <= texture.opaqueHeight;
+    SDL_SetTextureBlendMode(t, opaque ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
     const SDL_Rect src {source.left, source.top, source.Width(), source.Height()};
     const SDL_FRect dst {destX, destY, destW, destH};
     if (angle == 0.0f)

@@ -44,6 +44,10 @@ public:
     // The top level's pixels, written back to the device by Unlock.
     std::uint8_t* Lock();
     void Unlock();
+    // The block at the top-left corner whose texels are all opaque, as found
+    // by the last Unlock; draws from inside it need no blending.
+    int OpaqueWidth() const { return opaqueWidth; }
+    int OpaqueHeight() const { return opaqueHeight; }
 
 private:
     friend class GraphicsDevice;
@@ -55,6 +59,10 @@ private:
     int height;
     PixelFormat format;
     std::vector<std::uint8_t> shadow;  // what Lock returns; uploaded on Unlock
+    int opaqueWidth = 0;               // the opaque top-left block, found on Unlock
+    int opaqueHeight = 0;
+
+    void FindOpaqueBlock();
 };
 
 class GraphicsDevice {

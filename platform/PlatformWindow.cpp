@@ -25,6 +25,10 @@ std::unique_ptr<PlatformWindow> PlatformWindow::Create(const std::wstring& title
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
         return nullptr;
     }
+    // Typed characters come only from text input, in whatever keyboard layout is
+    // active (Russian letters included). SDL turns it on by default where there
+    // is no on-screen keyboard; asked for here so that nothing depends on that.
+    SDL_StartTextInput();
     return result;
 }
 

@@ -1,0 +1,187 @@
+#include "toolkit/IMTextEdit.h"
+
+#include "toolkit/IMTimerService.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int BlinkMs = 500;
+const wchar_t* const CaretPicture = L"EditBarKaretka";
+const wchar_t* const SpaceKey = L"TempSpaceBar";
+
+bool IsHighSurrogate(std::uint32_t u)
+{
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(std::uint32_t u)
+{
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
+
+}  // namespace
+
+IMTextEdit::IMTextEdit(IMDialogBase* parent)
+    : IMStaticPictureBase(parent, 0)
+{
+    focusable = true;
+    KeyMessage.connect(Tracked<KeySlot>(this, [this](const IMKeyboardEvent& e) { return OnKeyInput(e); }));
+
+    if (parent) {
+        caret = new IMStaticPictureBase<IMTextureView>(parent, 0);
+        caret->SetPicture(CaretPicture);
+        caret->Hide();
+        caretLifetime = caret->LifetimeToken();
+        auto* shown = caret;
+        FocusGained.connect(Tracked<EventSlot>(shown, [shown](const IMEvent&) { return shown->Show(); }));
+        FocusLost.connect(Tracked<EventSlot>(shown, [shown](const IMEvent&) { return shown->Hide(); }));
+    }
+    // Text, style, position and size changes all mark the edit dirty.
+    Invalidated.connect(Tracked<EventSlot>(this, [this](const IMEvent&) { return UpdateCaret(); }));
+
+    if (IMTimerService* timers = GetTimerService()) {
+        blinkTimer = timers->AddTimer(BlinkMs);
+        timers->ConnectTimer(blinkTimer, Tracked<EventSlot>(this, [this](const IMEvent&) { return Blink(); }));
+    }
+}
+
+IMTextEdit::~IMTextEdit()
+{
+    // The timer would otherwise go on firing for nobody as long as the window lives.
+    if (IMTimerService* timers = GetTimerService())
+        timers->RemoveTimer(blinkTimer);
+}
+
+// ---------------------------------------------------------------------------
+// Keys
+
+std::wstring IMTextEdit::TypedText(const IMKeyboardEvent& e)
+{
+    const std::wstring text = e.GetText();
+    const wchar_t pending = pendingHighSurrogate;
+    pendingHighSurrogate = 0;
+    if (text.empty())
+        return {};
+    const auto unit = static_cast<std::uint32_t>(text[0]);
+    if (IsHighSurrogate(unit)) {
+        pendingHighSurrogate = text[0];
+        return {};
+    }
+    if (IsLowSurrogate(unit)) {
+        if (pending == 0)
+            return {};
+        const auto high = static_cast<std::uint32_t>(pending);
+        return std::wstring(1, static_cast<wchar_t>(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00)));
+    }
+    // Other control characters never come from a keyboard; they have no
+    // picture and no place in a name or a file name.
+    if (unit < 0x20 || unit == 0x7F)
+        return {};
+    return text;
+}
+
+long IMTextEdit::OnKeyInput(const IMKeyboardEvent& e)
+{
+    caretPos = std::clamp(caretPos, 0, GlyphCount());
+    if (e.IsMessage(EventCode::Char)) {
+        if (e.wParam == VirtualKey::Back) {
+            pendingHighSurrogate = 0;
+            if (caretPos > 0) {
+                // The caret steps back first: the erase re-places it, and it
+                // must already stand inside the shorter text.
+                const int at = caretPos - 1;
+                caretPos = at;
+                EraseText(at, 1);
+                SetCaret(at);
+            }
+        } else {
+            const std::wstring t = TypedText(e);
+            if (!t.empty()) {
+                InsertText(caretPos, t);
+                SetCaret(caretPos + static_cast<int>(t.size()));
+            }
+        }
+    } else if (e.IsMessage(EventCode::KeyDown)) {
+        switch (e.wParam) {
+        case VirtualKey::Left:
+            if (CaretAlive())
+                caret->Show();
+            SetCaret(caretPos - 1);
+            break;
+        case VirtualKey::Right:
+            if (CaretAlive())
+                caret->Show();
+            SetCaret(caretPos + 1);
+            break;
+        case VirtualKey::Up:
+        case VirtualKey::Down:
+            // One line only: the caret stays, but shows at once like the other arrows.
+            if (CaretAlive())
+                caret->Show();
+            break;
+        case VirtualKey::Delete:
+            if (caretPos < GlyphCount())
+                EraseText(caretPos, 1);
+            break;
+        default:
+            break;
+        }
+    }
+    SetDirty(true);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Caret
+
+void IMTextEdit::SetCaret(int position)
+{
+    caretPos = std::clamp(position, 0, GlyphCount());
+    UpdateCaret();
+}
+
+int IMTextEdit::SpaceHeight() const
+{
+    IMResourceManager* manager = GetResourceManager();
+    if (!manager)
+        return 0;
+    // Asked under a key of its own and released at once: only its size is wanted.
+    const TextureHandle space = manager->CreateGlyphTexture(
+        SpaceKey, L' ', textColour, fontSize, fontFace, italic, bold, underline, backColour);
+    const int height = manager->ImageRect(space).Height();
+    manager->ReleaseTexture(space);
+    return height;
+}
+
+long IMTextEdit::UpdateCaret()
+{
+    if (!CaretAlive())
+        return 0;
+    const int count = GlyphCount();
+    // A text shortened by SetText takes the caret back with it.
+    caretPos = std::min(caretPos, count);
+    const int at = caretPos;
+    int height;
+    if (at > 0)
+        height = GetGlyphRect(at - 1).Height();
+    else if (count > 0)
+        height = GetGlyphRect(0).Height();
+    else
+        height = SpaceHeight();
+    caret->IMTextureView::SetSize(1, height);
+
+    const Rect r = GetRect();
+    const Rect before = at > 0 ? GetGlyphRect(at - 1) : Rect {};
+    if (count > 0)
+        caret->IMTextureView::SetPosition(r.left + before.right, r.top + before.top);
+    else
+        caret->IMTextureView::SetPosition(r.left, r.top);
+    return 0;
+}
+
+long IMTextEdit::Blink()
+{
+    if (!focused || !CaretAlive())
+        return 0;
+    return caret->IsHidden() ? caret->Show() : caret->Hide();
+}
