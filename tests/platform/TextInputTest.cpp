@@ -2,7 +2,7 @@
 // exists, so letters of any layout arrive as character messages, and keys held
 // down repeat as key downs (Backspace with its character each time).
 
-#include "app/events/IMEvent.h"
+#include "events/IMEvent.h"
 #include "platform/Messages.h"
 #include "platform/PlatformWindow.h"
 

@@ -1,44 +1,28 @@
 #pragma once
-// A screen dialog under a real main window on the dummy video driver, with a
-// hand-advanced clock: messages go through the window procedure, time passes
-// only in Wait, and each idle turn runs the update pass, a frame when anything
-// is dirty, and the timer pass, as the message loop does.
+// A screen dialog under a real main window, for toolkit controls that need
+// the window's timers and focus: the program harness with one focused screen.
+// Input is dispatched without a turn (Send), so a test sees the state right
+// after a message; Turn and Wait run the idle turns.
 
-#include "app/IMWindow.h"
-#include "platform/AudioManualOutput.h"
-#include "platform/Clock.h"
-#include "platform/PlatformWindow.h"
 #include "render/IMResourceManager.h"
+#include "support/ProgramHarness.h"
 
-#include <SDL.h>
 #include <gtest/gtest.h>
+#include <string_view>
 
 class WindowScreen : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
-        SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
-        SetClock(&clock);
-        const Rect rect {0, 0, 800, 600};
-        window = CreateMainWindow(L"test", &rect, true, std::make_unique<AudioManualOutput>(false));
+        window = program.StartWindow();
         manager = GetResourceManager();
         screen = new IMDialogBase(window, nullptr, 0);
         screen->SetFocus(true);
     }
-    void TearDown() override
-    {
-        delete window;
-        SetClock(nullptr);
-    }
 
-    // Dispatches whatever the platform queued, then one idle turn.
     void Turn()
     {
-        Msg msg;
-        while (PeekMessage(msg, window->Platform()->GetLetterbox()))
-            window->WindowProc(msg);
-        window->IdleTurn();
+        program.Turn();
         pixels.clear();
     }
     // Lets ms pass in steps, with an idle turn after each.
@@ -61,7 +45,7 @@ protected:
     }
     void Release(int x, int y) { Send(EventCode::LeftUp, 0, x, y); }
     void Click(int x, int y) { Press(x, y), Release(x, y); }
-    // A key as Windows sends it: key down, the character when it has one, key up.
+    // A key as the platform sends it: key down, the character when it has one, key up.
     void KeyPress(unsigned vk, std::uint32_t character = 0)
     {
         Send(EventCode::KeyDown, vk);
@@ -89,8 +73,9 @@ protected:
         Turn();
     }
 
-    ManualClock clock;
-    IMWindow* window = nullptr;
+    ProgramHarness program;
+    ManualClock& clock = program.clock;
+    IMWindow* window = nullptr;  // owned by the harness
     IMResourceManager* manager = nullptr;
     IMDialogBase* screen = nullptr;  // owned by the window
 
