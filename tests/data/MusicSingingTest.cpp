@@ -84,15 +84,18 @@ std::vector<std::optional<int>> TrackPitch(const std::vector<float>& samples)
     return keys;
 }
 
-// The notes of a track: every key held for at least 50 ms, in order; a key
-// played again after a rest or another key counts again.
+// The notes of a track: every key held for at least 120 ms, in order; a key
+// played again after a rest or another key counts again. The melodies' notes
+// last an eighth (261 ms) or longer; shorter runs are the moments where one
+// note's release overlaps the next and the two sound as their common
+// undertone.
 std::vector<int> Notes(const std::vector<std::optional<int>>& track)
 {
     std::vector<int> notes;
     std::size_t run = 0;
     for (std::size_t i = 0; i < track.size(); ++i) {
         run = i > 0 && track[i] && track[i] == track[i - 1] ? run + 1 : 1;
-        if (track[i] && run == 5)
+        if (track[i] && run == 12)
             notes.push_back(*track[i]);
     }
     return notes;
@@ -140,7 +143,7 @@ std::vector<float> Play(const std::vector<int>& keys)
 
 TEST(MelodyTracker, FindsEveryNoteOfAKnownTune)
 {
-    // The old tune's troubles: down to B4, up a tenth from C5 to E6.
+    // A tune that goes down to B4 and leaps a tenth from C5 to E6, what the melodies must not do.
     const std::vector<int> keys = {72, 71, 72, 76, 79, 72, 88, 84, 81, 79, 77, 76, 74, 72};
     const std::vector<int> notes = Notes(TrackPitch(Play(keys)));
     EXPECT_EQ(notes, keys);
