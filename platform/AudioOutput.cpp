@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 
 namespace {
 // Larger requests are bad data, not sounds: a second of the widest format is 768 KB.
@@ -38,5 +39,20 @@ void AudioOutput::Mix(std::int16_t* out, std::size_t frames)
     for (AudioBuffer* buffer : buffers)
         buffer->MixInto(mix.data(), static_cast<std::uint32_t>(frames));
     for (std::size_t i = 0; i < mix.size(); ++i)
-        out[i] = static_cast<std::int16_t>(std::clamp(mix[i], -32768, 32767));
+        out[i] = Limit(mix[i]);
+}
+
+// Above the knee the excess u (in units of the room left above the knee) is
+// bent by u / sqrt(1 + u^2): it starts with slope 1, so the curve has no
+// corner at the knee, and it stays below 1, so even eight full-scale sounds
+// at once keep their shape a little under full scale. The conversion
+// truncates towards zero, which keeps the result off the rail.
+std::int16_t AudioOutput::Limit(std::int32_t sum)
+{
+    if (sum >= -LimiterKnee && sum <= LimiterKnee)
+        return static_cast<std::int16_t>(sum);
+    constexpr double Room = 32767.0 - LimiterKnee;
+    const double excess = (std::fabs(static_cast<double>(sum)) - LimiterKnee) / Room;
+    const double bent = LimiterKnee + Room * excess / std::sqrt(1.0 + excess * excess);
+    return static_cast<std::int16_t>(sum < 0 ? -bent : bent);
 }

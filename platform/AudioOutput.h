@@ -40,11 +40,18 @@ public:
     // Marks every buffer lost, as when another program takes the device.
     void LoseBuffers();
 
+    // The mixer's limiter for one summed sample: sums within LimiterKnee pass
+    // unchanged; louder ones bend smoothly towards full scale and never reach
+    // it, so sounds that add up above full scale are neither wrapped nor
+    // flattened against the 16-bit rails.
+    static std::int16_t Limit(std::int32_t sum);
+    static constexpr std::int32_t LimiterKnee = 23197;  // -3 dBFS
+
 protected:
     AudioOutput() = default;
 
     // Mixes `frames` frames of every playing buffer into out (interleaved
-    // stereo), clipping at the 16-bit range; silence when nothing plays.
+    // stereo) through Limit; silence when nothing plays.
     void Mix(std::int16_t* out, std::size_t frames);
 
 private:

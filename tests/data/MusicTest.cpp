@@ -4,10 +4,10 @@
 // plays them add up to the reference recordings and the gramophone's melody.
 //
 // The sounds are made by tools/music/generate from data/src/music/.
-#include <gtest/gtest.h>
-#include <vorbis/vorbisfile.h>
+#include "data/MusicSounds.h"
 
-#include <algorithm>
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstddef>
 #include <fstream>
@@ -18,18 +18,9 @@
 #include <string>
 #include <vector>
 
-#ifndef ZV_DATA_DIR
-#error "ZV_DATA_DIR must name the data folder, ending with '/'"
-#endif
-
 namespace {
 
-constexpr long SampleRate = 44100;
-constexpr int Channels = 2;
-// One staff slot: the staff plays one slot position every 2090 ms.
-constexpr std::size_t SlotFrames = SampleRate * 2090 / 1000;  // 92169
-constexpr std::size_t ShortBrickFrames = 276948;              // 6.28 s
-constexpr std::size_t LongBrickFrames = 368676;               // 8.36 s
+using namespace MusicSounds;
 
 // Every musical sound and its length in frames.
 const std::map<std::string, std::size_t>& ExpectedFrames()
@@ -71,60 +62,6 @@ std::vector<CatalogueEntry> ReadCatalogue()
     return entries;
 }
 
-struct Sound {
-    bool decoded = false;
-    long rate = 0;
-    int channels = 0;
-    std::vector<float> samples;  // interleaved
-    std::size_t Frames() const { return channels > 0 ? samples.size() / channels : 0; }
-};
-
-Sound Decode(const std::string& path)
-{
-    Sound sound;
-    OggVorbis_File file;
-    if (ov_fopen(path.c_str(), &file) != 0)
-        return sound;
-    const vorbis_info* info = ov_info(&file, -1);
-    sound.rate = info->rate;
-    sound.channels = info->channels;
-    int section = 0;
-    for (;;) {
-        float** pcm = nullptr;
-        const long frames = ov_read_float(&file, &pcm, 4096, &section);
-        if (frames < 0) {
-            ov_clear(&file);
-            return sound;
-        }
-        if (frames == 0)
-            break;
-        for (long i = 0; i < frames; ++i)
-            for (int c = 0; c < sound.channels; ++c)
-                sound.samples.push_back(pcm[c][i]);
-    }
-    ov_clear(&file);
-    sound.decoded = true;
-    return sound;
-}
-
-// Decoded sounds by number, each decoded once for the whole test program.
-const Sound& Get(const std::string& key)
-{
-    static std::map<std::string, Sound> cache;
-    auto found = cache.find(key);
-    if (found == cache.end())
-        found = cache.emplace(key, Decode(std::string(ZV_DATA_DIR) + "sounds/" + key + ".ogg")).first;
-    return found->second;
-}
-
-double PeakDb(const std::vector<float>& samples, std::size_t from, std::size_t to)
-{
-    float peak = 0.0f;
-    for (std::size_t i = from; i < to && i < samples.size(); ++i)
-        peak = std::max(peak, std::fabs(samples[i]));
-    return peak > 0.0f ? 20.0 * std::log10(peak) : -1000.0;
-}
-
 // Normalised correlation (cosine of the angle between the two signals).
 double Correlation(const std::vector<float>& a, const std::vector<float>& b, std::size_t samples)
 {
@@ -137,21 +74,6 @@ double Correlation(const std::vector<float>& a, const std::vector<float>& b, std
         bb += y * y;
     }
     return aa > 0.0 && bb > 0.0 ? ab / std::sqrt(aa * bb) : 0.0;
-}
-
-// Sounds started at the given frames and mixed by summing where they overlap.
-std::vector<float> LayOut(const std::vector<std::pair<std::string, std::size_t>>& placed)
-{
-    std::vector<float> mix;
-    for (const auto& [key, startFrame] : placed) {
-        const Sound& sound = Get(key);
-        const std::size_t start = startFrame * Channels;
-        if (mix.size() < start + sound.samples.size())
-            mix.resize(start + sound.samples.size(), 0.0f);
-        for (std::size_t i = 0; i < sound.samples.size(); ++i)
-            mix[start + i] += sound.samples[i];
-    }
-    return mix;
 }
 
 TEST(MusicCatalogue, ListsEverySoundOnceAsOgg)
@@ -215,33 +137,19 @@ INSTANTIATE_TEST_SUITE_P(Sounds, MusicSound, ::testing::ValuesIn(CatalogueKeys()
 // stand in upper slots 0, 3, 6 and 9, long bricks in lower slots 0, 4 and 8.
 struct Arrangement {
     const char* name;
-    std::vector<std::pair<std::string, std::size_t>> placed;  // sound, start frame
+    Placed placed;
     std::string reference;
     std::size_t frames;  // compared over this many frames (0: the reference's length)
 };
 
 std::vector<Arrangement> Arrangements()
 {
-    const std::size_t upperSlots[] = {0, 3, 6, 9};
-    const std::size_t lowerSlots[] = {0, 4, 8};
-    auto upper = [&](std::vector<std::string> keys) {
-        std::vector<std::pair<std::string, std::size_t>> placed;
-        for (std::size_t i = 0; i < keys.size(); ++i)
-            placed.emplace_back(keys[i], upperSlots[i] * SlotFrames);
-        return placed;
-    };
-    auto lower = [&](std::vector<std::string> keys) {
-        std::vector<std::pair<std::string, std::size_t>> placed;
-        for (std::size_t i = 0; i < keys.size(); ++i)
-            placed.emplace_back(keys[i], lowerSlots[i] * SlotFrames);
-        return placed;
-    };
     return {
-        {"SolvedUpperShelf", upper({"137", "138", "139", "140"}), "126", 25 * SampleRate},
-        {"SolvedLowerShelf", lower({"134", "135", "136"}), "127", 25 * SampleRate},
+        {"SolvedUpperShelf", OnShelf({"137", "138", "139", "140"}, UpperSlots), "126", 25 * SampleRate},
+        {"SolvedLowerShelf", OnShelf({"134", "135", "136"}, LowerSlots), "127", 25 * SampleRate},
         {"SolvedStaff", {{"126", 0}, {"127", 0}}, "145", 0},
-        {"OtherUpperShelf", upper({"141", "142", "143", "144"}), "128", 0},
-        {"OtherLowerShelf", lower({"131", "132", "133"}), "129", 0},
+        {"OtherUpperShelf", OnShelf({"141", "142", "143", "144"}, UpperSlots), "128", 0},
+        {"OtherLowerShelf", OnShelf({"131", "132", "133"}, LowerSlots), "129", 0},
     };
 }
 

@@ -330,6 +330,72 @@ TEST(PicturesTest, SpaceBarLiesOnTheKeyboard)
         "the space bar itself");
 }
 
+TEST(PicturesTest, SpaceBarIsLabelledUnderItsBlinkingCopy)
+{
+    // While KEYSPACE blinks off, the keyboard's own space bar shows; it carries the same «ПРОБЕЛ» in ink,
+    // so the word stays put. Ink texels: dark blue, opaque.
+    Picture keyboard = Load("KEYBOARDPIC");
+    const Rect bar {130 + 40, 155 + 6, 110, 18};  // the word's area on the space bar
+    int ink = 0;
+    for (int y = bar.top; y < bar.top + bar.height; ++y)
+        for (int x = bar.left; x < bar.left + bar.width; ++x) {
+            const uint8_t* texel = keyboard.Texel(x, y);
+            ink += texel[3] == 255 && texel[0] < 90 && texel[1] < 110 && texel[2] < 130;
+        }
+    EXPECT_GT(ink, 150) << "no word on the keyboard's space bar";
+}
+
+TEST(PicturesTest, CloudIsNotCutByItsPictureEdges)
+{
+    // Every bump of the cloud keeps its outline inside the picture: nothing but soft shadow touches the
+    // outermost two rows and columns.
+    Picture cloud = Load("oblako_png");
+    int cut = 0;
+    for (int y = 0; y < cloud.height; ++y)
+        for (int x = 0; x < cloud.width; ++x) {
+            const bool edge = x < 2 || y < 2 || x >= cloud.width - 2 || y >= cloud.height - 2;
+            cut += edge && cloud.Alpha(x, y) > 24;
+        }
+    EXPECT_EQ(cut, 0) << "texels of the cloud on the picture's edge";
+}
+
+TEST(PicturesTest, RecordLiesOnTheGramophoneBox)
+{
+    // The box 118 stands at (594, 275), the record's four spin pictures at (622, 270): wherever a record is
+    // drawn, the box is under it, so it does not hang over the box's back edge.
+    const Rect boxAt {594, 275, 128, 71};
+    Picture box = Load("118");
+    for (const char* key : {"119", "121", "122", "123"}) {
+        SCOPED_TRACE(key);
+        Picture record = Load(key);
+        int overhang = 0, drawn = 0;
+        for (int y = 0; y < record.height; ++y)
+            for (int x = 0; x < record.width; ++x) {
+                if (record.Alpha(x, y) < 64)
+                    continue;
+                ++drawn;
+                const int bx = 622 + x - boxAt.left, by = 270 + y - boxAt.top;
+                overhang += bx < 0 || by < 0 || bx >= box.width || by >= box.height || box.Alpha(bx, by) < 255;
+            }
+        EXPECT_GT(drawn, 1000) << "the record is hardly drawn";
+        EXPECT_EQ(overhang, 0) << "texels of the record off the box";
+    }
+}
+
+TEST(PicturesTest, HornHighlightsLieOnTheBrass)
+{
+    // A highlight drawn outside the horn's outline shows as a pale, half transparent streak on the wall;
+    // on the brass it is opaque, and the outline's own soft edge is dark.
+    Picture horn = Load("120");
+    int floating = 0;
+    for (int y = 0; y < horn.height; ++y)
+        for (int x = 0; x < horn.width; ++x) {
+            const uint8_t* texel = horn.Texel(x, y);
+            floating += texel[3] > 30 && texel[3] < 230 && texel[0] > 200 && texel[1] > 200 && texel[2] > 200;
+        }
+    EXPECT_EQ(floating, 0) << "pale half transparent texels off the brass";
+}
+
 TEST(PicturesTest, InkAndMarks)
 {
     // The caret is stretched into every frame line, so it is the ink colour throughout.

@@ -7,10 +7,15 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -214,7 +219,7 @@ TEST(AudioBuffer, LostBuffersAreSilentUntilRestoredAndWrittenAgain)
     buffer->Stop();
 }
 
-TEST(AudioOutput, MixesEveryPlayingBufferAndClipsTheSum)
+TEST(AudioOutput, MixesEveryPlayingBufferAndLimitsTheSum)
 {
     AudioManualOutput output;
     auto a = output.CreateBuffer({2, 44100}, 16);
@@ -226,10 +231,94 @@ TEST(AudioOutput, MixesEveryPlayingBufferAndClipsTheSum)
     a->Play(true);
     b->Play(true);
 
+    // Quiet sums pass as they are; the loud ones go through the limiter.
     output.Advance(4);
-    EXPECT_EQ(output.Samples(), (std::vector<std::int16_t> {1100, -900, 32767, -25000, 0, 1, 7, 8}));
+    EXPECT_EQ(output.Samples(),
+        (std::vector<std::int16_t> {1100, -900, AudioOutput::Limit(35000), AudioOutput::Limit(-25000), 0, 1, 7, 8}));
     a->Stop();
     b->Stop();
+}
+
+TEST(AudioOutput, LimiterPassesQuietSumsAndBendsLoudOnesBelowFullScale)
+{
+    struct Case {
+        std::int32_t sum;
+        int low, high;  // the limited sample lies in [low, high]
+    };
+    const Case cases[] = {
+        {0, 0, 0},
+        {1, 1, 1},
+        {-1, -1, -1},
+        {12345, 12345, 12345},
+        {AudioOutput::LimiterKnee, AudioOutput::LimiterKnee, AudioOutput::LimiterKnee},
+        {-AudioOutput::LimiterKnee, -AudioOutput::LimiterKnee, -AudioOutput::LimiterKnee},
+        {AudioOutput::LimiterKnee + 1, AudioOutput::LimiterKnee, AudioOutput::LimiterKnee + 1},  // no corner
+        {32767, 29000, 31000},         // one full-scale sound: 0.8 dB under full scale
+        {2 * 32767, 32000, 32700},     // two of them
+        {-2 * 32768, -32700, -32000},  //
+        {8 * 32767, 32700, 32766},     // eight: still off the rail
+        {INT32_MAX, 32700, 32766},
+        {INT32_MIN, -32766, -32700},
+    };
+    for (const Case& c : cases) {
+        const int limited = AudioOutput::Limit(c.sum);
+        EXPECT_GE(limited, c.low) << c.sum;
+        EXPECT_LE(limited, c.high) << c.sum;
+    }
+
+    // Over the whole range of eight summed sounds the curve rises steadily and is symmetric.
+    int previous = AudioOutput::Limit(-8 * 32768);
+    for (std::int32_t sum = -8 * 32768 + 3; sum <= 8 * 32767; sum += 3) {
+        const int limited = AudioOutput::Limit(sum);
+        ASSERT_GE(limited, previous) << sum;
+        ASSERT_LE(limited - previous, 3) << sum;
+        ASSERT_EQ(AudioOutput::Limit(-sum), -limited) << sum;
+        previous = limited;
+    }
+}
+
+// Two full-scale sines in step add up to twice full scale. A wrapping mixer
+// would turn every crest upside down, a clipping one would flatten it for a
+// third of each half wave; the limiter keeps the sine's shape.
+TEST(AudioOutput, TwoFullScaleSinesAreLimitedSmoothly)
+{
+    AudioManualOutput output;
+    std::vector<std::int16_t> sine(2 * Second);
+    for (std::uint32_t f = 0; f < Second; ++f)
+        sine[2 * f] = sine[2 * f + 1]
+            = static_cast<std::int16_t>(std::lround(32767 * std::sin(2 * M_PI * 441.0 * f / Second)));
+    auto first = output.CreateBuffer({2, 44100}, Second * 4);
+    auto second = output.CreateBuffer({2, 44100}, Second * 4);
+    Write(*first, 0, sine);
+    Write(*second, 0, sine);
+    first->Play(false);
+    second->Play(false);
+    output.Advance(Second);
+
+    const auto& out = output.Samples();
+    ASSERT_EQ(out.size(), sine.size());
+    int loudest = 0, longestRun = 1, run = 1;
+    std::vector<std::pair<int, int>> sumAndOut;  // left channel
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        ASSERT_EQ(out[i] > 0, sine[i] > 0) << "wrapped at sample " << i;
+        ASSERT_EQ(out[i] < 0, sine[i] < 0) << "wrapped at sample " << i;
+        loudest = std::max(loudest, std::abs(static_cast<int>(out[i])));
+        if (i >= 2) {
+            run = out[i] == out[i - 2] && std::abs(out[i]) > 30000 ? run + 1 : 1;  // one channel: every other sample
+            longestRun = std::max(longestRun, run);
+        }
+        if (i % 2 == 0)
+            sumAndOut.emplace_back(2 * sine[i], out[i]);
+    }
+    EXPECT_LT(loudest, 32767) << "flattened against the rail";
+    EXPECT_GT(loudest, 32000) << "the limiter should use the room up to full scale";
+    EXPECT_LE(longestRun, 2) << "a flat crest: clipped, not limited";
+    // A louder sum never comes out softer, so the wave keeps its shape.
+    std::sort(sumAndOut.begin(), sumAndOut.end());
+    for (std::size_t i = 1; i < sumAndOut.size(); ++i)
+        ASSERT_GE(sumAndOut[i].second, sumAndOut[i - 1].second) << "at a sum of " << sumAndOut[i].first;
+    first->Stop();
+    second->Stop();
 }
 
 // Wake-ups of feeding threads run on playback time: every 20 ms of it, and at
