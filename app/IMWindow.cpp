@@ -70,7 +70,9 @@ void IMWindow::WindowProc(const Msg& msg)
         SetDirty(true);
         return;
     case WindowMessage::Close:
-        // The platform's close request: the tree goes without Closing.
+        // The platform's close request: whatever must not be lost is saved by
+        // CloseRequested's slots; the tree then goes without Closing.
+        Emit(CloseRequested);
         Destroy(IMEvent(this, EventCode::Close));
         return;
     case WindowMessage::ShowWindow:

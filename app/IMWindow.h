@@ -44,6 +44,11 @@ public:
 
     PlatformWindow* Platform() const { return platformWindow.get(); }
 
+    // The platform asks the program to close (the window manager's close, the
+    // session ending, a signal); emitted before the tree is destroyed, which
+    // happens without Closing.
+    VoidSignal CloseRequested;
+
     bool suspended = false;  // minimised or hidden: no frames
     int lastTimerId = 0;
     std::map<int, std::unique_ptr<TimerRecord>> timers;

@@ -1,22 +1,26 @@
-// Звонкары: opens the main window and runs the message loop until the window
-// is closed.
+// Звонкары: the application object shows the start of the game and the
+// message loop runs until the main window is closed.
 
+#include "app/App.h"
 #include "app/IMWindow.h"
+#include "app/ProgramTexts.h"
+#include "platform/Messages.h"
 
 #include <cstdio>
 #include <exception>
 
 int main()
 {
-    IMWindow* window = nullptr;
+    CloseOnQuitSignals();
+    App* app = nullptr;
     try {
-        const Rect rect {0, 0, BackBufferWidth, BackBufferHeight};
-        window = CreateMainWindow(L"Звонкары", &rect, false);
+        app = GetApp(WindowTitleText);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "zvonkary: %s\n", e.what());
         return 1;
     }
-    const int exitCode = RunMessageLoop(window);
-    delete window;
-    return exitCode;
+    app->ShowStartPopup();
+    RunMessageLoop(app->mainWindow);
+    ReleaseApp();
+    return 0;
 }

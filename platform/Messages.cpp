@@ -4,6 +4,7 @@
 #include "platform/InputTranslation.h"
 
 #include <SDL.h>
+#include <csignal>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -25,6 +26,14 @@ Uint32 PostedEventType()
 // can make several messages, a key down and its character).
 std::deque<Msg> pending;
 InputState inputState;
+
+// Set by the signal handler, taken by PeekMessage.
+volatile std::sig_atomic_t closeSignalled = 0;
+
+extern "C" void OnQuitSignal(int)
+{
+    closeSignalled = 1;
+}
 
 }  // namespace
 
@@ -63,8 +72,24 @@ void PostQuitMessage(int exitCode)
     PostMessage(WindowMessage::Quit, static_cast<std::uint32_t>(exitCode), 0);
 }
 
+void CloseOnQuitSignals()
+{
+    // SDL would install its own handlers for two of them when it starts.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    struct sigaction action { };
+    action.sa_handler = &OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
 bool PeekMessage(Msg& out, const Letterbox& letterbox)
 {
+    if (closeSignalled) {
+        closeSignalled = 0;
+        out = {WindowMessage::Close, 0, 0};
+        return true;
+    }
     std::vector<Msg> translated;
     SDL_Event event;
     while (pending.empty() && SDL_PollEvent(&event) == 1) {

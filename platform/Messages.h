@@ -36,5 +36,10 @@ void PostQuitMessage(int exitCode);
 // queue holds nothing more.
 bool PeekMessage(Msg& out, const Letterbox& letterbox);
 
+// Turns SIGINT, SIGTERM and SIGHUP (Ctrl+C, a shutdown, a closed session)
+// into the platform's close request: the next PeekMessage returns
+// WindowMessage::Close, so the program saves and ends in order.
+void CloseOnQuitSignals();
+
 // Waits at most timeoutMs for something to arrive in the queue.
 void WaitMessage(int timeoutMs);

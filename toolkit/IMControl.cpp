@@ -195,6 +195,7 @@ long IMControl::OnFocusLost(const IMEvent&)
 
 long IMControl::Detach()
 {
+    closed = true;
     // The focus signals stay: the parent still tracks this child's focus until
     // it deletes it.
     Painted.disconnect_all_slots();

@@ -54,6 +54,9 @@ public:
     virtual long OnIdle() { return 0; }
 
     IMDialogBase* GetParent() const { return parent; }
+    // Whether the control has left the tree (closed or destroyed) and waits
+    // for its parent to delete it.
+    bool IsClosed() const { return closed; }
 
     IMConnection ConnectClosing(const EventSlot& s) { return Closing.connect(s); }
     IMConnection ConnectDisabled(const EventSlot& s) { return Disabled.connect(s); }
@@ -100,6 +103,7 @@ protected:
     bool pressed = false;    // a button was held at the last button message it received
     bool enabled = true;     // Disable/Enable
     bool hidden = false;     // Hide/Show
+    bool closed = false;     // Detach ran: the control has left the tree
     bool focused = false;    // SetFocus, and a parent losing focus
     bool focusable = false;  // dialogs and text edits set it
 };

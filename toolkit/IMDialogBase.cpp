@@ -190,7 +190,7 @@ IMStaticPictureBase<IMTextView>* IMDialogBase::CreateText(int x, int y, const st
     auto* label = new IMStaticPictureBase<IMTextView>(this, layer);
     label->SetText(text);
     label->SetRect(label->GetSourceRect());
-    label->IMTextView::SetPosition(x, y);
+    label->SetPosition(x, y);
     return label;
 }
 

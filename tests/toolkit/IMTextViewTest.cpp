@@ -1,7 +1,7 @@
 // The text view: glyph pictures laid out in one line or wrapped, drawn by
 // visible lines; labels rendered with the real fonts.
 
-#include "support/Description.h"
+#include "app/ProgramTexts.h"
 #include "support/ToolkitScreen.h"
 #include "toolkit/IMPictures.h"
 

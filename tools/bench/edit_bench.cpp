@@ -5,10 +5,10 @@
 // Each timed character is erased again, untimed, so the field stays at 100.
 
 #include "app/IMWindow.h"
+#include "app/ProgramTexts.h"
 #include "platform/AudioManualOutput.h"
 #include "platform/Clock.h"
 #include "render/IMResourceManager.h"
-#include "support/Description.h"
 #include "toolkit/IMEditBar.h"
 #include "toolkit/IMScroll.h"
 

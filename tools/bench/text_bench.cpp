@@ -2,10 +2,10 @@
 // (829 characters wrapped to 593 pixels) with a warm and with a cold glyph
 // cache, and drawing a frame of 1000 glyphs.
 
+#include "app/ProgramTexts.h"
 #include "platform/AudioManualOutput.h"
 #include "platform/PlatformWindow.h"
 #include "render/IMResourceManager.h"
-#include "support/Description.h"
 #include "toolkit/IMPictures.h"
 
 #include <SDL.h>

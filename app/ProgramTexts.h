@@ -1,8 +1,17 @@
 #pragma once
-// The start popup's description: eight lines, 829 characters, a realistic
-// long text for layout tests and benchmarks.
+// The texts that describe the program: its catalogue number, its title, the
+// window title and the start popup's description (eight lines, 829 characters).
 
 #include <string>
+
+inline const wchar_t* const CatalogueNumberText = L"00917";
+inline const wchar_t* const TitleText = L"Игра «Звонкары»";
+inline const wchar_t* const WindowTitleText = L"00917 Игра «Звонкары»";
+
+inline const wchar_t* const VersionText = L"1.0";
+// The maker's notice on the result screen.
+inline const wchar_t* const MakerNoticeText
+    = L"Звонкары 1.0 — свободная программа под лицензией GNU GPL 3 или более поздней";
 
 inline std::wstring DescriptionText()
 {

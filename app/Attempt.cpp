@@ -1,0 +1,96 @@
+// The attempt: the sequence of its screens (the instruction, the steps, the
+// result screen) and the statistics rows it writes into the pupil's worksheet.
+
+#include "app/App.h"
+#include "app/IMWindow.h"
+#include "platform/PlatformWindow.h"
+#include "platform/Random.h"
+#include "reporting/StatisticsWorkbook.h"
+
+#include <clocale>
+#include <ctime>
+#include <locale.h>
+#include <string>
+
+namespace {
+
+const wchar_t* const StartRowName = L"Время начала работы с упражнением";
+const wchar_t* const ExtraCallsRowName = L"Количество дополнительных вызовов инструкций";
+const wchar_t* const TotalTimeRowName = L"Общее время работы с упражнением. с.";
+
+// The local date and time as "05-March-2008 14:07": English month names
+// whatever language the desktop speaks, as the workbook has always held them.
+std::wstring FormatStartTime(std::int64_t seconds)
+{
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm local {};
+    ::localtime_r(&time, &local);
+    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    char text[128] = {};
+    ::strftime_l(text, sizeof text, "%d-%B-%Y %H:%M", &local, cLocale);
+    return std::wstring(text, text + std::char_traits<char>::length(text));
+}
+
+}  // namespace
+
+template <class T>
+void IMApp<T>::AddStatisticsRow(const std::wstring& name, const std::wstring& value, const std::wstring& type)
+{
+    if (report)
+        report->AddRow(name, value, type);
+}
+
+template <class T> void IMApp<T>::SetPupilName(const std::wstring& name)
+{
+    pupilName = name;
+}
+
+template <class T> void IMApp<T>::StartExercise()
+{
+    instructionActive = true;
+    IMDialogBase* dialog = new IMDialogBase(mainWindow, nullptr, 0);
+    // Bound to the dialog, so it goes when the dialog does.
+    mainWindow->ConnectKeyDown(Tracked<KeySlot>(dialog, [this, dialog](const IMKeyboardEvent& e) {
+        if (e.wParam == VirtualKey::Escape) {
+            dialog->Close();
+            instructionActive = false;
+        }
+        return 0L;
+    }));
+    dialog->ConnectClosing(Tracked<EventSlot>(this, [this](const IMEvent&) { return NextStep(); }));
+    ShowInstruction(dialog);
+}
+
+template <class T> long IMApp<T>::NextStep()
+{
+    ShowCursor(true);
+    if (nextStep.empty()) {
+        // The step screen whose closing runs this is going away.
+        stepDialog = nullptr;
+        AddStatisticsRow(ExtraCallsRowName, std::to_wstring(extraInstructionCalls), L"Number");
+        const std::int64_t now = static_cast<std::int64_t>(CurrentTime());
+        AddStatisticsRow(TotalTimeRowName, std::to_wstring(now - startTime), L"Number");
+        if (report)
+            report->AddSeparatorRow();
+        ShowResults();
+        return 0;
+    }
+    startTime = static_cast<std::int64_t>(CurrentTime());
+    AddStatisticsRow(StartRowName, FormatStartTime(startTime), L"String");
+    extraInstructionCalls = 0;
+    const auto step = steps.find(nextStep);
+    if (step == steps.end())
+        return 0;
+    stepDialog = new IMDialogBase(mainWindow, nullptr, 0);
+    stepDialog->SetFocus(true);
+    stepDialog->ConnectClosing(Tracked<EventSlot>(this, [this](const IMEvent&) { return NextStep(); }));
+    const auto following = std::next(step);
+    nextStep = following == steps.end() ? std::wstring() : following->first;
+    step->second(stepDialog);
+    return 0;
+}
+
+template void IMApp<App>::AddStatisticsRow(const std::wstring&, const std::wstring&, const std::wstring&);
+template void IMApp<App>::SetPupilName(const std::wstring&);
+template void IMApp<App>::StartExercise();
+template long IMApp<App>::NextStep();

@@ -1,0 +1,108 @@
+#include "app/IMApp.h"
+
+#include "app/App.h"
+#include "app/IMWindow.h"
+#include "platform/AudioOutput.h"
+#include "platform/Random.h"
+#include "reporting/StatisticsWorkbook.h"
+
+namespace {
+App* theApp = nullptr;  // process-wide, main thread only
+int appUsers = 0;       // callers of GetApp not yet released
+}  // namespace
+
+template <class T> IMApp<T>::IMApp() = default;
+
+template <class T> IMApp<T>::~IMApp()
+{
+    if (static_cast<IMApp*>(theApp) == this)
+        theApp = nullptr;
+}
+
+// The framework's own praise and instruction do nothing; the program's class
+// replaces them.
+template <class T> long IMApp<T>::ShowPraise(IMControl*)
+{
+    return 0;
+}
+template <class T> long IMApp<T>::ShowPraiseAt(int, int)
+{
+    return 0;
+}
+template <class T> void IMApp<T>::ShowInstruction(IMDialogBase*) { }
+
+template <class T> void IMApp<T>::SetInfo(std::wstring number, std::wstring titleText, std::wstring descriptionText)
+{
+    catalogueNumber = std::move(number);
+    title = std::move(titleText);
+    description = std::move(descriptionText);
+}
+
+template <class T> void IMApp<T>::RegisterStep(const std::wstring& name, StepBuilder builder)
+{
+    if (name.empty())
+        return;
+    steps.emplace(name, std::move(builder));
+    if (nextStep.empty())
+        SetNextStep(name);
+}
+
+template <class T> void IMApp<T>::SetNextStep(const std::wstring& name)
+{
+    if (steps.count(name) != 0)
+        nextStep = name;
+}
+
+template <class T> long IMApp<T>::SaveReport()
+{
+    if (report)
+        report->Save(L"");
+    return 0;
+}
+
+template <class T> void IMApp<T>::ConnectMainWindow()
+{
+    // Every key-down message reaching the main window runs these in this order.
+    mainWindow->ConnectKeyDown(
+        Tracked<KeySlot>(this, [this](const IMKeyboardEvent& e) { return OnRepeatInstructionKey(e); }));
+    IMApp<T>* self = this;  // the program's own OnWindowKeyDown, through the virtual table
+    mainWindow->ConnectKeyDown(
+        Tracked<KeySlot>(this, [self](const IMKeyboardEvent& e) { return self->OnWindowKeyDown(e); }));
+    mainWindow->ConnectKeyDown(Tracked<KeySlot>(this, [this](const IMKeyboardEvent& e) { return OnCreditsKey(e); }));
+    // However the platform closes the program, the pupil's rows reach the disk.
+    mainWindow->CloseRequested.connect(Tracked<VoidSlot>(this, [this] { return SaveReport(); }));
+}
+
+template class IMApp<App>;
+
+App* GetApp(const std::wstring& windowTitle, std::unique_ptr<AudioOutput> output)
+{
+    if (theApp) {
+        ++appUsers;
+        return theApp;
+    }
+    theApp = new App;
+    const Rect rect {0, 0, BackBufferWidth, BackBufferHeight};
+    theApp->mainWindow = CreateMainWindow(windowTitle, &rect, false, std::move(output));
+    theApp->ConnectMainWindow();
+    theApp->windowTitle = windowTitle;
+    theApp->RegisterSteps();
+    Srand(static_cast<unsigned>(CurrentTime()));
+    appUsers = 1;
+    return theApp;
+}
+
+App* FindApp()
+{
+    return theApp;
+}
+
+void ReleaseApp()
+{
+    if (!theApp || --appUsers > 0)
+        return;
+    delete theApp->mainWindow;
+    theApp->mainWindow = nullptr;
+    theApp->report.reset();
+    delete theApp;
+}

@@ -1,0 +1,116 @@
+#pragma once
+// The application object's framework half: everything a program of this kind
+// needs (the main window, the texts that describe the program, the registry of
+// exercise steps and the state of one attempt) with the operations every such
+// program shares. The program's own class supplies what is particular to its
+// exercise through the virtual operations, in this order:
+//   Restart, RegisterSteps, ShowStartPopup, ShowResults, ShowPraise,
+//   ShowPraiseAt, ShowInstruction, OnWindowKeyDown.
+//
+// One instance exists from GetApp to ReleaseApp. Main thread only.
+
+#include "events/IMEvent.h"
+#include "events/IMSignal.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+class AudioOutput;
+class IMControl;
+class IMDialogBase;
+class IMEditBar;
+class IMWindow;
+class StatisticsWorkbook;
+
+// Builds the content of one exercise step into the step's dialog.
+using StepBuilder = std::function<void(IMDialogBase*)>;
+
+template <class T> class IMApp : public IMLifetime {
+public:
+    IMApp();
+    virtual ~IMApp();
+    IMApp(const IMApp&) = delete;
+    IMApp& operator=(const IMApp&) = delete;
+
+    // Leaves the exercise for the start popup; 1 when no exercise step was open.
+    virtual long Restart();
+    virtual void RegisterSteps() { }
+    virtual long ShowStartPopup();
+    virtual long ShowResults();
+    virtual long ShowPraise(IMControl* screen);
+    virtual long ShowPraiseAt(int x, int y);
+    virtual void ShowInstruction(IMDialogBase* dialog);
+    // F12: the exit panel.
+    virtual long OnWindowKeyDown(const IMKeyboardEvent& e);
+
+    long ShowExitPanel();
+    long CloseExitPanel();
+
+    void SetInfo(std::wstring catalogueNumber, std::wstring title, std::wstring description);
+    // Adds a step; an empty name changes nothing and a known name keeps its
+    // first builder. The first step registered becomes the next step.
+    void RegisterStep(const std::wstring& name, StepBuilder builder);
+    // Makes name the next step when it is registered.
+    void SetNextStep(const std::wstring& name);
+
+    // The attempt: its statistics rows and the sequence of its screens.
+    void AddStatisticsRow(const std::wstring& name, const std::wstring& value, const std::wstring& type);
+    void SetPupilName(const std::wstring& name);
+    void StartExercise();
+    long NextStep();
+
+    // The start popup's Enter: starts the attempt with the name typed into name.
+    long OnPopupKey(const IMKeyboardEvent& e, IMEditBar* name, IMDialogBase* popup);
+    // Start and Enter on the start popup: the workbook, the name, the instruction.
+    void StartAttempt(const std::wstring& name, IMDialogBase* popup);
+
+    // Opens the results workbook of the results folder with the pupil's
+    // worksheet; an empty name keeps the workbook that is open.
+    void OpenReport(const std::wstring& name);
+    // Writes the open workbook to its own file; nothing without one.
+    long SaveReport();
+    // Writes the open workbook to path; false when it could not be written.
+    bool SaveReportAs(const std::wstring& path);
+    // The result screen's Save as: a dialog proposing the workbook's own file.
+    long OnSaveAsClicked();
+    long OnCreditsKey(const IMKeyboardEvent& e);
+    // F1: the instruction again over any screen, counted, while none is open.
+    long OnRepeatInstructionKey(const IMKeyboardEvent& e);
+
+    // Connects the global keys and whatever must happen on every way out of the
+    // program; called once, when the main window exists.
+    void ConnectMainWindow();
+
+    IMDialogBase* exitPanel = nullptr;                     // the exit panel while it is shown
+    IMWindow* mainWindow = nullptr;                        // owned; the root of every screen
+    std::wstring nextStep;                                 // the step NextStep runs next; empty when none is left
+    std::map<std::wstring, StepBuilder> steps;             // the registered steps, ordered by name
+    IMDialogBase* stepDialog = nullptr;                    // the running step's dialog, null once it closes
+    IMConnection repeatCloser;                             // closes an instruction opened with F1
+    std::unique_ptr<IMConnectionBlock> repeatCloserBlock;  // holds it back during the F1 press that opened it
+    std::unique_ptr<StatisticsWorkbook> report;            // the open workbook, or null
+    std::wstring windowTitle;                              // the main window's title and the results file's name
+    bool instructionActive = false;                        // an instruction screen is open
+    std::int32_t extraInstructionCalls = 0;                // F1 repetitions since the step started
+    std::int64_t startTime = 0;                            // the step's start, seconds since 1970
+    std::wstring description;                              // shown on the start popup
+    std::wstring title;                                    // the program's title
+    std::wstring catalogueNumber;                          // shown on the screens
+    std::wstring pupilName;                                // typed on the start popup
+};
+
+class App;
+
+// Creates the application object on the first call (with its main window,
+// whose sound goes to output when one is given) and counts the callers.
+App* GetApp(const std::wstring& windowTitle, std::unique_ptr<AudioOutput> output = nullptr);
+// The object while it exists, or null.
+App* FindApp();
+// Counts a caller off; the last one deletes the main window, the workbook
+// and the object itself.
+void ReleaseApp();
+// Whether the credits panel is shown.
+bool IsCreditsOpen();

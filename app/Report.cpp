@@ -1,0 +1,49 @@
+// The results workbook of the attempt: opened for the pupil in the results
+// folder, saved there when the program ends, saved elsewhere on request.
+
+#include "app/App.h"
+#include "app/IMWindow.h"
+#include "platform/DebugOutput.h"
+#include "platform/ResultsFolder.h"
+#include "platform/Utf8.h"
+#include "reporting/IMSaveAsDialog.h"
+#include "reporting/StatisticsWorkbook.h"
+
+template <class T> void IMApp<T>::OpenReport(const std::wstring& name)
+{
+    if (name.empty())
+        return;
+    // The previous pupil's rows reach the disk before their workbook goes.
+    SaveReport();
+    const std::wstring file = FromUtf8(FindResultsFolder()) + windowTitle + L".xls";
+    report = std::make_unique<StatisticsWorkbook>(file, name);
+    mainWindow->ConnectClosing(Tracked<EventSlot>(this, [this](const IMEvent&) { return SaveReport(); }));
+}
+
+template <class T> bool IMApp<T>::SaveReportAs(const std::wstring& path)
+{
+    return report && report->Save(path);
+}
+
+template <class T> long IMApp<T>::OnSaveAsClicked()
+{
+    if (!report)
+        return 0;
+    auto* dialog = new IMSaveAsDialog(mainWindow);
+    dialog->SetFileName(report->FileName());
+    dialog->SetFocus(true);
+    dialog->okButton->ConnectClicked(Tracked<MouseSlot>(dialog, [this, dialog](const IMMouseEvent&) {
+        // A failed save keeps the dialog open and says so, so that nobody
+        // believes in a file that is not there.
+        if (SaveReportAs(dialog->GetFileName()))
+            dialog->Close();
+        else
+            dialog->ShowSaveFailed();
+        return 0L;
+    }));
+    return 0;
+}
+
+template void IMApp<App>::OpenReport(const std::wstring&);
+template bool IMApp<App>::SaveReportAs(const std::wstring&);
+template long IMApp<App>::OnSaveAsClicked();

@@ -1,0 +1,125 @@
+// The instruction: the video with its spoken commentary, then the keyboard,
+// the mouse and a blinking Space key while the closing phrase asks for Space.
+// F1 repeats it over any screen; every repetition is counted.
+
+#include "app/App.h"
+#include "app/IMWindow.h"
+#include "data/EmbeddedData.h"
+#include "media/video/IMAnimationBase.h"
+#include "render/IMResourceManager.h"
+#include "toolkit/IMPictures.h"
+#include "toolkit/IMServices.h"
+
+namespace {
+
+using Clip = IMAnimationBase<IMTheoraView>;
+using Picture = IMStaticPictureBase<IMTextureView>;
+
+constexpr int KeysLayer = 1000;  // the closing pictures lie over the video's last frame
+
+// Stops sound when dialog starts closing.
+void StopOnClosing(IMDialogBase* dialog, std::uint32_t sound)
+{
+    dialog->ConnectClosing(Tracked<EventSlot>(dialog, [sound](const IMEvent&) {
+        StopSound(sound);
+        return 0L;
+    }));
+}
+
+// The pictures of the keys, shown at layer 1000 with the loading references
+// given back, so each texture lives as long as its picture.
+Picture* ShowKeyPicture(IMDialogBase* dialog, const wchar_t* name, int x, int y)
+{
+    IMResourceManager* manager = GetResourceManager();
+    if (manager)
+        manager->LoadTextureFromMemory(name, FindEmbedded(std::wstring_view(name)));
+    Picture* picture = dialog->CreatePicture(x, y, name, KeysLayer, 0xFFFFFFFF);
+    if (manager)
+        manager->ReleaseTextureByName(name);
+    return picture;
+}
+
+// The Space key changes between shown and hidden every 500 ms, on a one-shot
+// timer that each tick replaces, until the picture is gone.
+void BlinkEvery500Ms(Picture* key)
+{
+    const int timer = AddTimer(500);
+    ConnectTimer(timer, key, [key, timer](const IMEvent&) {
+        RemoveTimer(timer);
+        if (key->IsHidden())
+            key->Show();
+        else
+            key->Hide();
+        BlinkEvery500Ms(key);
+        return 0L;
+    });
+}
+
+}  // namespace
+
+void App::ShowInstruction(IMDialogBase* dialog)
+{
+    const std::uint32_t commentary = CreateSound(L"153");
+    ConnectSoundEnded(commentary, dialog, [this, dialog](std::uint32_t) { return OnInstructionSoundEnd(dialog); });
+    StopOnClosing(dialog, commentary);
+    PlaySound(commentary);
+    auto* clip = new Clip(dialog, 0);
+    // Without its video the instruction goes on with the commentary alone.
+    const auto video = FindEmbedded(std::string_view("149"));
+    if (!video.empty())
+        clip->OpenVideo(video.data(), video.size());
+    clip->framePeriod = 2400;  // 25 frames a second
+    clip->SetRect(dialog->GetRect());
+    clip->SetPosition(0, 0);
+    clip->Start();
+}
+
+long App::OnInstructionSoundEnd(IMDialogBase* dialog)
+{
+    // Closing stops the commentary, whose end notification may still arrive
+    // before the closed screen is deleted: nothing starts for such a screen.
+    if (dialog->IsClosed())
+        return 0;
+    CSoundSystem* sound = GetSoundSystem();
+    if (sound) {
+        const auto bytes = FindEmbedded(std::string_view("ENDHELPSOUND"));
+        const std::uint32_t phrase = sound->CreateSoundFromMemory(L"ENDHELPSOUND", bytes.data(), bytes.size());
+        StopOnClosing(dialog, phrase);
+        sound->Play(phrase);
+    }
+    ShowKeyPicture(dialog, L"KEYBOARDPIC", 107, 347);
+    ShowKeyPicture(dialog, L"MOUSE", 500, 209);
+    BlinkEvery500Ms(ShowKeyPicture(dialog, L"KEYSPACE", 237, 502));
+    mainWindow->ConnectKeyDown(Tracked<KeySlot>(dialog, [this, dialog](const IMKeyboardEvent& e) {
+        if (e.wParam == VirtualKey::Space) {
+            dialog->Close();
+            instructionActive = false;
+        }
+        return 0L;
+    }));
+    return 0;
+}
+
+template <class T> long IMApp<T>::OnRepeatInstructionKey(const IMKeyboardEvent& e)
+{
+    // The closer of the last repetition was blocked for the F1 press that
+    // opened it; from the next press on it closes the repetition.
+    if (repeatCloserBlock)
+        repeatCloserBlock.reset();
+    if (instructionActive || e.wParam != VirtualKey::F1)
+        return 0;
+    ++extraInstructionCalls;
+    auto* repetition = new IMDialogBase(mainWindow, nullptr, 0);
+    repeatCloser.disconnect();
+    repeatCloser = mainWindow->ConnectKeyDown(Tracked<KeySlot>(repetition, [this, repetition](const IMKeyboardEvent&) {
+        repetition->Close();
+        instructionActive = false;
+        return 0L;
+    }));
+    repeatCloserBlock = std::make_unique<IMConnectionBlock>(repeatCloser);
+    instructionActive = true;
+    ShowInstruction(repetition);
+    return 0;
+}
+
+template long IMApp<App>::OnRepeatInstructionKey(const IMKeyboardEvent&);

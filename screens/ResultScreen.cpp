@@ -1,0 +1,79 @@
+// The result screen: the task is done, who worked on what, the statistics'
+// Print and Save as, Retry, Close, Exit, and Enter to play again at once.
+
+#include "app/App.h"
+#include "app/IMWindow.h"
+#include "app/ProgramTexts.h"
+#include "screens/ScreenText.h"
+
+namespace {
+
+constexpr std::uint32_t DisabledColour = 0xFF808080;  // a button that cannot be used
+constexpr std::uint32_t NoticeColour = 0xFFAEAEAE;
+
+// Greyed and inert: the statistics buttons without a workbook.
+void MakeInert(IMButtonBase* button)
+{
+    button->Disable();
+    button->colour = DisabledColour;
+    button->SetDirty(true);
+}
+
+}  // namespace
+
+template <class T> long IMApp<T>::ShowResults()
+{
+    auto* screen = new IMDialogBase(mainWindow, nullptr, 0);
+    const int width = screen->GetRect().Width();
+    auto* backdrop = screen->CreatePicture(0, 0, L"DefaultBackGround", 0);
+    backdrop->SetRect(screen->GetRect());
+    CreateCentredLabel(screen, width, 10, L"Пеламира", 14);
+    CreateCentredLabel(screen, width, 35, L"Тернавика", 18, true);
+    CreateCentredLabel(screen, width, 150, L"ЗАДАНИЕ ВЫПОЛНЕНО", 24);
+    CreateLabel(screen, 30, 250, L"Номер ЦОР:", 18, true);
+    CreateLabel(screen, 135, 250, catalogueNumber, 18);
+    CreateLabel(screen, 30, 300, L"Название:", 18, true);
+    CreateLabel(screen, 135, 300, title, 18);
+    CreateLabel(screen, 30, 350, L"Ученик:", 18, true);
+    CreateLabel(screen, 135, 350, pupilName, 18);
+    CreateLabel(screen, 30, 465, L"Статистика:", 18, true);
+    auto* print
+        = screen->CreateButton(30, 490, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 0);
+    auto* saveAs
+        = screen->CreateButton(128, 490, L"SaveAsButton", L"SaveAsButton", L"SaveAsButtonNuv", L"SaveAsButtonKlick", 0);
+    // The next attempt starts from the first step again.
+    if (!steps.empty())
+        nextStep = steps.begin()->first;
+    auto* retry
+        = screen->CreateButton(535, 490, L"RetryButton", L"RetryButton", L"RetryButtonNuv", L"RetryButtonKlick", 0);
+    auto* close
+        = screen->CreateButton(660, 490, L"CloseButton", L"CloseButton", L"CloseButtonNuv", L"CloseButtonKlick", 0);
+    auto* exit = screen->CreateButton(755, 22, L"ExitButton", L"", L"", L"", 0);
+    IMLabel* notice = CreateCentredLabel(screen, width, 575, MakerNoticeText, 14);
+    const std::uint32_t grey = NoticeColour;
+    notice->SetStyle(&grey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+
+    if (report) {
+        saveAs->ConnectClicked(Tracked<MouseSlot>(screen, [this](const IMMouseEvent&) { return OnSaveAsClicked(); }));
+    } else {
+        MakeInert(print);
+        MakeInert(saveAs);
+    }
+    retry->ConnectClicked(Tracked<MouseSlot>(screen, [this, screen](const IMMouseEvent&) {
+        ShowStartPopup();
+        return screen->Close();
+    }));
+    auto leave = [this](const IMMouseEvent&) { return mainWindow->Close(); };
+    close->ConnectClicked(Tracked<MouseSlot>(screen, leave));
+    exit->ConnectClicked(Tracked<MouseSlot>(screen, leave));
+    screen->ConnectKeyMessage(Tracked<KeySlot>(screen, [this, screen](const IMKeyboardEvent& e) {
+        if (e.wParam == VirtualKey::Return) {
+            NextStep();
+            screen->Close();
+        }
+        return 0L;
+    }));
+    return 0;
+}
+
+template long IMApp<App>::ShowResults();

@@ -1,0 +1,117 @@
+// The instruction: Esc and Space, the keys after the commentary, F1 and its
+// repetitions, the sounds stopped on closing, a missing video.
+
+#include "ScreensHarness.h"
+#include "data/EmbeddedData.h"
+#include "toolkit/IMServices.h"
+
+namespace {
+
+class Instruction : public ScreensTest {
+protected:
+    // Looked up before any screen connects to their ends: asking again later
+    // would drop the screen's connections.
+    std::uint32_t Commentary() { return ids.at(L"153"); }
+    bool Playing(std::uint32_t id)
+    {
+        CSoundStream* stream = GetSoundSystem()->FindStream(id);
+        return stream && stream->IsPlaying();
+    }
+    void SetUp() override
+    {
+        ScreensTest::SetUp();
+        ids[L"153"] = CreateSound(L"153");
+        const auto bytes = FindEmbedded(std::string_view("ENDHELPSOUND"));
+        ids[L"ENDHELPSOUND"] = GetSoundSystem()->CreateSoundFromMemory(L"ENDHELPSOUND", bytes.data(), bytes.size());
+    }
+    // Lets the 75.87 s commentary play out.
+    void PlayCommentary() { program.Wait(76500, 250); }
+    // The three closing pictures of the screen on top, at layer 1000.
+    std::vector<IMControl*> KeyPictures() { return TopScreen()->layers[1000]; }
+
+    std::map<std::wstring, std::uint32_t> ids;
+};
+
+}  // namespace
+
+TEST_F(Instruction, EscStartsTheExerciseAtAnyTime)
+{
+    app->StartExercise();
+    program.Wait(2000);
+    EXPECT_TRUE(app->instructionActive);
+    EXPECT_TRUE(Playing(Commentary()));
+    program.Key(VirtualKey::Space);
+    EXPECT_TRUE(app->instructionActive) << "Space works only after the commentary";
+    program.Key(VirtualKey::Escape);
+    EXPECT_FALSE(app->instructionActive);
+    EXPECT_NE(app->stepDialog, nullptr) << "the exercise started";
+    program.Wait(100);
+    EXPECT_FALSE(Playing(Commentary())) << "closing stopped the commentary";
+}
+
+TEST_F(Instruction, AfterTheCommentaryTheKeysAppearAndSpaceBlinks)
+{
+    app->StartExercise();
+    PlayCommentary();
+    EXPECT_TRUE(program.Started(ids[L"ENDHELPSOUND"]));
+    const auto pictures = KeyPictures();
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_EQ(pictures[0]->GetRect().left, 107);
+    EXPECT_EQ(pictures[1]->GetRect().left, 500);
+    IMControl* space = pictures[2];
+    EXPECT_EQ(space->GetRect().left, 237);
+    EXPECT_TRUE(program.Screenshot("instruction-end.png"));
+    // Shown, hidden, shown... every 500 ms.
+    const bool first = space->IsHidden();
+    program.Wait(500, 50);
+    EXPECT_NE(space->IsHidden(), first);
+    program.Wait(500, 50);
+    EXPECT_EQ(space->IsHidden(), first);
+    program.Key(VirtualKey::Space);
+    EXPECT_FALSE(app->instructionActive);
+    EXPECT_NE(app->stepDialog, nullptr);
+    program.Wait(100);
+    EXPECT_FALSE(Playing(ids[L"ENDHELPSOUND"])) << "closing stopped the closing phrase";
+}
+
+TEST_F(Instruction, RepetitionsWithF1AreCountedAndAnyKeyClosesThem)
+{
+    app->StartExercise();
+    program.Key(VirtualKey::Escape);
+    ASSERT_NE(app->stepDialog, nullptr);
+    IMDialogBase* board = TopScreen();
+    // F1 opens a repetition; a second F1 closes it and opens nothing.
+    program.Key(VirtualKey::F1);
+    EXPECT_TRUE(app->instructionActive);
+    EXPECT_EQ(app->extraInstructionCalls, 1);
+    EXPECT_NE(TopScreen(), board);
+    program.Key(VirtualKey::F1);
+    program.Turn();
+    EXPECT_FALSE(app->instructionActive);
+    EXPECT_EQ(app->extraInstructionCalls, 1);
+    EXPECT_EQ(TopScreen(), board);
+    // A third opens a new one, which any key closes.
+    program.Key(VirtualKey::F1);
+    EXPECT_EQ(app->extraInstructionCalls, 2);
+    program.Key(VirtualKey::KeyA);
+    program.Turn();
+    EXPECT_FALSE(app->instructionActive);
+    EXPECT_EQ(TopScreen(), board);
+    // F1 while the first instruction is open is ignored.
+    app->StartExercise();
+    program.Key(VirtualKey::F1);
+    EXPECT_EQ(app->extraInstructionCalls, 2);
+}
+
+TEST_F(Instruction, TheCommentarysEndForAClosingScreenShowsNothing)
+{
+    app->StartExercise();
+    program.Wait(75000, 250);  // the commentary's last moments
+    // Esc stops the commentary; its end notification arrives while the
+    // closed screen still waits to be deleted.
+    program.Key(VirtualKey::Escape);
+    program.Wait(1000);
+    EXPECT_FALSE(program.Started(ids[L"ENDHELPSOUND"]));
+    EXPECT_NE(app->stepDialog, nullptr);
+    EXPECT_TRUE(app->stepDialog->layers[1000].empty());
+}

@@ -1,0 +1,153 @@
+// The result screen and the exit panel.
+
+#include "ScreensHarness.h"
+#include "exercise/Game.h"
+
+namespace {
+
+class Results : public ScreensTest {
+protected:
+    // An attempt up to its result screen, with or without a pupil's name.
+    void FinishAttempt(const std::wstring& name)
+    {
+        app->ShowStartPopup();
+        program.Turn();
+        StartWithName(name);
+        program.Key(VirtualKey::Escape);
+        Emit(app->board->staff->Completed);
+        program.Wait(3500, 50);
+        results = TopScreen();
+    }
+    std::vector<IMButtonBase*> Buttons(IMDialogBase* screen)
+    {
+        std::vector<IMButtonBase*> buttons;
+        screen->ForEachChild([&](IMControl* c) {
+            if (auto* b = dynamic_cast<IMButtonBase*>(c))
+                buttons.push_back(b);
+        });
+        return buttons;
+    }
+    int ScreenCount()
+    {
+        int count = 0;
+        app->mainWindow->ForEachChild([&](IMControl*) { ++count; });
+        return count;
+    }
+    IMDialogBase* results = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Results, WithANameEverythingWorksAndEnterPlaysAgain)
+{
+    FinishAttempt(L"Маша");
+    ASSERT_NE(results, nullptr);
+    const auto buttons = Buttons(results);
+    ASSERT_EQ(buttons.size(), 5u);
+    EXPECT_TRUE(buttons[0]->IsEnabled()) << "Print";
+    EXPECT_TRUE(buttons[1]->IsEnabled()) << "Save as";
+    EXPECT_EQ(app->nextStep, L"Dialog1") << "the steps were rewound";
+    EXPECT_TRUE(program.Screenshot("results.png"));
+    // Enter after a press has given the screen the focus: a new row 1, the board at once.
+    program.Click(400, 420);
+    program.Key(VirtualKey::Return);
+    EXPECT_NE(app->stepDialog, nullptr);
+    EXPECT_FALSE(app->instructionActive) << "no instruction this time";
+    app->SaveReport();
+    const auto sheets = SavedSheets(DefaultFile());
+    ASSERT_EQ(sheets.size(), 1u);
+    ASSERT_EQ(sheets[0].rows.size(), 5u);
+    EXPECT_EQ(sheets[0].rows[4][0], "Время начала работы с упражнением");
+}
+
+TEST_F(Results, WithoutANameTheStatisticsButtonsAreGreyAndInert)
+{
+    FinishAttempt(L"");
+    const auto buttons = Buttons(results);
+    ASSERT_EQ(buttons.size(), 5u);
+    for (IMButtonBase* b : {buttons[0], buttons[1]}) {
+        EXPECT_FALSE(b->IsEnabled());
+        EXPECT_EQ(b->colour, 0xFF808080u);
+    }
+    const int before = ScreenCount();
+    program.Click(72, 513);   // Print
+    program.Click(202, 513);  // Save as
+    EXPECT_EQ(ScreenCount(), before) << "nothing opened";
+    EXPECT_TRUE(program.Screenshot("results-without-name.png"));
+    // Retry opens the start popup.
+    program.Click(589, 513);
+    program.Turn();
+    EXPECT_NE(Find<IMEditBar>(TopScreen()), nullptr);
+}
+
+TEST_F(Results, ExitPanelOnceAndCancelLeavesTheExerciseRunning)
+{
+    app->ShowStartPopup();
+    program.Turn();
+    StartWithName(L"Маша");
+    program.Key(VirtualKey::Escape);
+    ASSERT_NE(app->stepDialog, nullptr);
+    program.Key(VirtualKey::F12);
+    ASSERT_NE(app->exitPanel, nullptr);
+    IMDialogBase* panel = app->exitPanel;
+    program.Key(VirtualKey::F12);
+    EXPECT_EQ(app->exitPanel, panel) << "one panel at a time";
+    EXPECT_EQ(app->mainWindow->layers[1099].size(), 1u);
+    EXPECT_TRUE(program.Screenshot("exit-panel.png"));
+    // The veil: a press outside the box reaches nothing below.
+    Brick* brick = app->board->bricks[0].get();
+    const Point p = brick->picture->GetPosition();
+    program.Press(p.x + 6, p.y + 6);
+    EXPECT_FALSE(brick->dragging);
+    program.Release(p.x + 6, p.y + 6);
+    // Cancel: nothing written, the board goes on.
+    program.Click(397, 363);
+    program.Turn();
+    EXPECT_EQ(app->exitPanel, nullptr);
+    program.Press(p.x + 6, p.y + 6);
+    EXPECT_TRUE(brick->dragging) << "the board takes presses again";
+    program.Release(p.x + 6, p.y + 6);
+    app->SaveReport();
+    EXPECT_EQ(SavedSheets(DefaultFile())[0].rows.size(), 1u);
+}
+
+TEST_F(Results, ExitPanelRetryAbandonsTheAttemptAndOpensThePopup)
+{
+    app->ShowStartPopup();
+    program.Turn();
+    StartWithName(L"Маша");
+    program.Key(VirtualKey::Escape);
+    program.Key(VirtualKey::F12);
+    program.Click(396, 243);  // Retry
+    program.Turn();
+    EXPECT_EQ(app->exitPanel, nullptr);
+    EXPECT_EQ(app->stepDialog, nullptr);
+    EXPECT_NE(Find<IMEditBar>(TopScreen()), nullptr) << "the start popup on top";
+    EXPECT_EQ(ScreenCount(), 2) << "above a result screen";
+    app->SaveReport();
+    const auto rows = SavedSheets(DefaultFile())[0].rows;
+    ASSERT_EQ(rows.size(), 4u) << "the abandoned attempt's closing rows";
+    EXPECT_TRUE(rows[3].empty());
+}
+
+TEST_F(Results, ExitPanelRetryOnTheResultScreenOnlyClosesThePanel)
+{
+    FinishAttempt(L"Маша");
+    program.Key(VirtualKey::F12);
+    EXPECT_EQ(app->Restart(), 1);
+    program.Turn();
+    EXPECT_EQ(app->exitPanel, nullptr);
+    EXPECT_EQ(TopScreen(), results);
+}
+
+TEST_F(Results, ExitPanelCloseSavesAndEnds)
+{
+    app->ShowStartPopup();
+    program.Turn();
+    StartWithName(L"Маша");
+    program.Key(VirtualKey::Escape);
+    program.Key(VirtualKey::F12);
+    program.Click(397, 303);  // Close
+    EXPECT_TRUE(program.quit);
+    EXPECT_EQ(SavedSheets(DefaultFile())[0].rows.size(), 1u);
+}

@@ -1,0 +1,67 @@
+// The save-as dialog: the proposed path, saving elsewhere, a path that
+// cannot be written, and a second dialog.
+
+#include "ScreensHarness.h"
+#include "reporting/IMSaveAsDialog.h"
+
+#include <filesystem>
+
+namespace {
+
+class SaveAs : public ScreensTest {
+protected:
+    void SetUp() override
+    {
+        ScreensTest::SetUp();
+        app->OpenReport(L"Маша");
+        app->SetPupilName(L"Маша");
+        app->report->AddRow(L"Время начала работы с упражнением", L"05-March-2026 14:07", L"String");
+        app->OnSaveAsClicked();
+        program.Turn();
+        dialog = dynamic_cast<IMSaveAsDialog*>(TopScreen());
+    }
+    void Retype(const std::string& path)
+    {
+        dialog->SetFileName(FromUtf8(path));
+        program.Turn();
+    }
+    IMSaveAsDialog* dialog = nullptr;
+};
+
+}  // namespace
+
+TEST_F(SaveAs, ProposesTheDefaultFileAndSavesThere)
+{
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ToUtf8(dialog->GetFileName()), DefaultFile());
+    EXPECT_TRUE(dialog->editBar->edit->HasFocus());
+    EXPECT_TRUE(program.Screenshot("save-as.png"));
+    program.Click(324, 327);  // Save as
+    EXPECT_TRUE(std::filesystem::exists(DefaultFile()));
+    EXPECT_NE(TopScreen(), dialog) << "a successful save closes the dialog";
+}
+
+TEST_F(SaveAs, AnotherFolderGetsTheFileAndTheDefaultIsStillWrittenAtTheEnd)
+{
+    std::filesystem::create_directory(folder.path / "elsewhere");
+    Retype(folder.Utf8("elsewhere/class.xls"));
+    program.Click(324, 327);
+    EXPECT_TRUE(std::filesystem::exists(folder.Utf8("elsewhere/class.xls")));
+    EXPECT_FALSE(std::filesystem::exists(DefaultFile()));
+    app->mainWindow->Close();
+    program.Pump();
+    EXPECT_TRUE(std::filesystem::exists(DefaultFile())) << "the end of the program saves the default file";
+}
+
+TEST_F(SaveAs, AnUnwritablePathKeepsTheDialogOpenWithAMessage)
+{
+    Retype(folder.Utf8("no/such/folder/class.xls"));
+    program.Click(324, 327);
+    EXPECT_EQ(TopScreen(), dialog) << "the dialog stays";
+    EXPECT_TRUE(program.Screenshot("save-as-failed.png"));
+    // A second Save as opens a second dialog above the first.
+    app->OnSaveAsClicked();
+    program.Turn();
+    EXPECT_NE(TopScreen(), dialog);
+    EXPECT_NE(dynamic_cast<IMSaveAsDialog*>(TopScreen()), nullptr);
+}
