@@ -176,11 +176,17 @@ void GraphicsDevice::Draw(DeviceTexture& texture, const Rect& source, float dest
     // Magnification samples the nearest texel, minification filters linearly.
     const bool magnified = destW >= float(source.Width()) && destH >= float(source.Height());
     SDL_SetTextureScaleMode(t, magnified ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
-    // Opaque texels drawn unrotated, opaque and without filtering cover what
-    // lies below exactly as blending would, so they are copied instead: many
-    // times faster on the software renderer (a screen's backdrop, stretched fills).
-    const bool opaque = angle == 0.0f && magnified && (colour >> 24) == 0xFF && source.left >= 0 && source.top >= 0
-        && source.right <= texture.opaqueWidth && source.bottom <= texture.opaqueHeight;
+    // Opaque texels drawn unrotated and opaque cover what lies below exactly as
+    // blending would, so they are copied instead: many times faster on the
+    // software renderer (a screen's backdrop, stretched fills, scroll bars).
+    // Linear filtering also reads the texels around the source, which must be
+    // opaque too unless the source ends at the texture's own edge.
+    auto covered = [magnified](int edge, int block, int size) {
+        return magnified ? edge <= block : edge < block || (edge == block && block == size);
+    };
+    const bool opaque = angle == 0.0f && (colour >> 24) == 0xFF && source.left >= 0 && source.top >= 0
+        && covered(source.right, texture.opaqueWidth, texture.width)
+        && covered(source.bottom, texture.opaqueHeight, texture.height);
     SDL_SetTextureBlendMode(t, opaque ? SDL_BLENDMODE_NONE : SDL_BLENDMODE_BLEND);
     const SDL_Rect src {source.left, source.top, source.Width(), source.Height()};
     const SDL_FRect dst {destX, destY, destW, destH};

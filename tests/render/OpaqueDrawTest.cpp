@@ -147,3 +147,39 @@ TEST_F(OpaqueDraw, RotatedPicturesLeaveTheCornersAlone)
             EXPECT_EQ(display.Pixel(x, y), Backdrop(x, y)) << x << "," << y;
     EXPECT_NE(display.Pixel(24, 19), Backdrop(24, 19)) << "the turned bar itself";
 }
+
+TEST_F(OpaqueDraw, ShrunkPicturesFilterAsWhenBlended)
+{
+    // The same texels twice; in the second a translucent texel just below the
+    // drawn part keeps it on the blending path. Shrinking filters linearly,
+    // and both must come out alike.
+    auto copied = MakeTexture(device, 8, 8, Opaque);
+    auto blended
+        = MakeTexture(device, 8, 8, [](int x, int y) { return x == 0 && y == 4 ? 0x80000000u : Opaque(x, y); });
+    ASSERT_EQ(copied->OpaqueHeight(), 8);
+    ASSERT_EQ(blended->OpaqueHeight(), 4);
+    struct Case {
+        Rect source, dest;
+    };
+    const Case cases[] {
+        {{0, 0, 8, 4}, {0, 0, 5, 3}},
+        {{2, 1, 7, 4}, {0, 0, 3, 2}},
+        {{0, 0, 8, 4}, {0, 0, 8, 2}},
+    };
+    int y = 0;
+    for (const Case& c : cases) {
+        const Rect a {c.dest.left, y, c.dest.right, y + c.dest.Height()};
+        const Rect b {c.dest.left + 20, y, c.dest.right + 20, y + c.dest.Height()};
+        device.DrawDeviceTexture(*copied, {0, 0, 8, 8}, a, &c.source, 0xFFFFFFFF, 0.0f);
+        device.DrawDeviceTexture(*blended, {0, 0, 8, 8}, b, &c.source, 0xFFFFFFFF, 0.0f);
+        y += 10;
+    }
+    display.ReadBack(device);
+    y = 0;
+    for (const Case& c : cases) {
+        for (int dy = 0; dy < c.dest.Height(); ++dy)
+            for (int x = c.dest.left; x < c.dest.right; ++x)
+                EXPECT_EQ(display.Pixel(x, y + dy), display.Pixel(x + 20, y + dy)) << x << "," << y + dy;
+        y += 10;
+    }
+}
