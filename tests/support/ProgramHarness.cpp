@@ -8,7 +8,6 @@
 #include <SDL.h>
 #include <algorithm>
 #include <filesystem>
-#include <gtest/gtest.h>
 
 ProgramHarness::ProgramHarness(bool withAudio)
 {
