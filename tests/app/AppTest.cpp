@@ -108,7 +108,11 @@ TEST_F(AppTest, AttemptWritesItsFourRowsWithTheirTexts)
     StartStep();
     ASSERT_NE(app->stepDialog, nullptr);
     EXPECT_TRUE(app->stepDialog->HasFocus());
-    app->extraInstructionCalls = 3;
+    // Three repetitions, each closed again by a key.
+    for (int i = 0; i < 3; ++i) {
+        program.Key(VirtualKey::F1);
+        program.Key(VirtualKey::KeyA);
+    }
     clockSeconds += 95;
     Complete();
     PlayPraise();
@@ -197,6 +201,7 @@ TEST_F(AppTest, PraiseSpeaksOneWordShowsTheCloudAndEndsTheStep)
     }
     EXPECT_EQ(spoken, 1);
     EXPECT_NE(program.Pixel(137 + 60, 100 + 30), cloudBefore) << "the cloud is drawn over the board";
+    program.Wait(1000, 50);
     EXPECT_TRUE(program.Screenshot("praise.png"));
     ASSERT_NE(app->stepDialog, nullptr) << "the step lasts while the clip plays";
     PlayPraise();
@@ -237,4 +242,24 @@ TEST_F(AppTest, TerminationSignalIsACloseRequest)
     EXPECT_TRUE(program.quit);
     EXPECT_EQ(SavedRows().size(), 1u);
     std::signal(SIGTERM, SIG_DFL);
+}
+
+TEST_F(AppTest, PlayingOnlyTheUpperShelfSolvedNeverLeadsToPraise)
+{
+    OpenWorkbook();
+    StartStep();
+    const int slots[4] = {116, 191, 265, 341};
+    const wchar_t* sounds[4] = {L"137", L"138", L"139", L"140"};
+    for (int i = 0; i < 4; ++i)
+        for (auto& brick : app->board->bricks)
+            if (brick->soundName == sounds[i]) {
+                const Point p = brick->picture->GetPosition();
+                program.Drag({p.x + 6, p.y + 6}, {slots[i] + 6, 106 + 6});
+            }
+    const std::size_t screens = app->mainWindow->layers[0].size();
+    program.Click(423, 56);  // the staff's play button
+    program.Wait(32000, 100);
+    EXPECT_EQ(app->mainWindow->layers[0].size(), screens) << "no praise dialog";
+    EXPECT_NE(app->stepDialog, nullptr) << "the step goes on";
+    EXPECT_EQ(Rows().size(), 1u);
 }

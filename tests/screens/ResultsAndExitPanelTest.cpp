@@ -87,8 +87,11 @@ TEST_F(Results, ExitPanelOnceAndCancelLeavesTheExerciseRunning)
     StartWithName(L"Маша");
     program.Key(VirtualKey::Escape);
     ASSERT_NE(app->stepDialog, nullptr);
+    const std::uint32_t undimmed = program.Pixel(700, 550);
     program.Key(VirtualKey::F12);
     ASSERT_NE(app->exitPanel, nullptr);
+    const std::uint32_t dimmed = program.Pixel(700, 550);
+    EXPECT_LT(dimmed & 0xFF0000, undimmed & 0xFF0000) << "the veil darkens the board";
     IMDialogBase* panel = app->exitPanel;
     program.Key(VirtualKey::F12);
     EXPECT_EQ(app->exitPanel, panel) << "one panel at a time";
