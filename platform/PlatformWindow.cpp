@@ -16,9 +16,18 @@ std::unique_ptr<PlatformWindow> PlatformWindow::Create(const std::wstring& title
     // the same 500 ms. Keep the desktop's screen saver and let Alt+Tab work.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     std::unique_ptr<PlatformWindow> result(new PlatformWindow);
-    const Uint32 flags = SDL_WINDOW_HIDDEN | (fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_RESIZABLE);
-    result->window = SDL_CreateWindow(ToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-        result->letterbox.backBufferWidth, result->letterbox.backBufferHeight, flags);
+    // Full screen starts as a borderless window over the whole display: a
+    // desktop without a window manager never answers the full-screen request,
+    // and SDL would then draw for a screen-sized window that stayed small.
+    SDL_Rect bounds {SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, result->letterbox.backBufferWidth,
+        result->letterbox.backBufferHeight};
+    if (fullscreen && SDL_GetDisplayBounds(0, &bounds) != 0)
+        bounds = {SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, result->letterbox.backBufferWidth,
+            result->letterbox.backBufferHeight};
+    const Uint32 flags = SDL_WINDOW_HIDDEN | (fullscreen ? SDL_WINDOW_BORDERLESS : SDL_WINDOW_RESIZABLE);
+    result->window = SDL_CreateWindow(ToUtf8(title).c_str(), bounds.x, bounds.y, bounds.w, bounds.h, flags);
+    if (result->window && fullscreen)
+        SDL_SetWindowFullscreen(result->window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     if (!result->window) {
         if (error)
             *error = std::string("cannot create the window: ") + SDL_GetError();
