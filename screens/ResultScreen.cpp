@@ -24,11 +24,8 @@ void MakeInert(IMButtonBase* button)
 template <class T> long IMApp<T>::ShowResults()
 {
     auto* screen = new IMDialogBase(mainWindow, nullptr, 0);
+    CreateScreenHeader(screen);
     const int width = screen->GetRect().Width();
-    auto* backdrop = screen->CreatePicture(0, 0, L"DefaultBackGround", 0);
-    backdrop->SetRect(screen->GetRect());
-    CreateCentredLabel(screen, width, 10, L"Пеламира", 14);
-    CreateCentredLabel(screen, width, 35, L"Тернавика", 18, true);
     CreateCentredLabel(screen, width, 150, L"ЗАДАНИЕ ВЫПОЛНЕНО", 24);
     CreateLabel(screen, 30, 250, L"Номер ЦОР:", 18, true);
     CreateLabel(screen, 135, 250, catalogueNumber, 18);

@@ -65,11 +65,7 @@ void CreateDescription(IMDialogBase* popup, const std::wstring& text)
 template <class T> long IMApp<T>::ShowStartPopup()
 {
     auto* popup = new IMDialogBase(mainWindow, nullptr, 0);
-    const int width = popup->GetRect().Width();
-    auto* backdrop = popup->CreatePicture(0, 0, L"DefaultBackGround", 0);
-    backdrop->SetRect(popup->GetRect());
-    CreateCentredLabel(popup, width, 10, L"Пеламира", 14);
-    CreateCentredLabel(popup, width, 35, L"Тернавика", 18, true);
+    CreateScreenHeader(popup);
     CreateLabel(popup, 30, 115, L"Номер ЦОР:", 18, true);
     CreateLabel(popup, 135, 115, catalogueNumber, 18);
     CreateLabel(popup, 30, 152, L"Название:", 18, true);

@@ -4,7 +4,7 @@
 // staff lays them out. The sounds are made by tools/music/generate from
 // data/src/music/.
 
-#include <vorbis/vorbisfile.h>
+#include "support/VorbisDecoding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -43,49 +43,13 @@ inline const std::vector<std::string>& LongBricks()
     return bricks;
 }
 
-struct Sound {
-    bool decoded = false;
-    long rate = 0;
-    int channels = 0;
-    std::vector<float> samples;  // interleaved
-    std::size_t Frames() const { return channels > 0 ? samples.size() / channels : 0; }
-};
-
-inline Sound Decode(const std::string& path)
-{
-    Sound sound;
-    OggVorbis_File file;
-    if (ov_fopen(path.c_str(), &file) != 0)
-        return sound;
-    const vorbis_info* info = ov_info(&file, -1);
-    sound.rate = info->rate;
-    sound.channels = info->channels;
-    int section = 0;
-    for (;;) {
-        float** pcm = nullptr;
-        const long frames = ov_read_float(&file, &pcm, 4096, &section);
-        if (frames < 0) {
-            ov_clear(&file);
-            return sound;
-        }
-        if (frames == 0)
-            break;
-        for (long i = 0; i < frames; ++i)
-            for (int c = 0; c < sound.channels; ++c)
-                sound.samples.push_back(pcm[c][i]);
-    }
-    ov_clear(&file);
-    sound.decoded = true;
-    return sound;
-}
-
 // Decoded sounds by number, each decoded once for the whole test program.
 inline const Sound& Get(const std::string& key)
 {
     static std::map<std::string, Sound> cache;
     auto found = cache.find(key);
     if (found == cache.end())
-        found = cache.emplace(key, Decode(std::string(ZV_DATA_DIR) + "sounds/" + key + ".ogg")).first;
+        found = cache.emplace(key, DecodeVorbisFile(std::string(ZV_DATA_DIR) + "sounds/" + key + ".ogg")).first;
     return found->second;
 }
 

@@ -8,9 +8,9 @@
 
 #include "data/EmbeddedData.h"
 #include "support/TheoraClip.h"
+#include "support/VorbisDecoding.h"
 
 #include <gtest/gtest.h>
-#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <array>
@@ -74,86 +74,13 @@ std::vector<Block> ReadBlocks(const std::string& path)
     return blocks;
 }
 
-struct Sound {
-    bool decoded = false;
-    long rate = 0;
-    int channels = 0;
-    std::vector<float> samples;  // interleaved
-
-    std::size_t Frames() const { return channels > 0 ? samples.size() / channels : 0; }
-    double Seconds() const { return rate > 0 ? double(Frames()) / rate : 0.0; }
-};
-
-// vorbisfile reads the embedded bytes through these, as the sound sources do.
-struct MemoryReader {
-    std::span<const unsigned char> bytes;
-    std::size_t position = 0;
-};
-
-std::size_t ReadMemory(void* out, std::size_t size, std::size_t count, void* source)
-{
-    auto* reader = static_cast<MemoryReader*>(source);
-    const std::size_t wanted = size * count;
-    const std::size_t got = std::min(wanted, reader->bytes.size() - reader->position);
-    std::memcpy(out, reader->bytes.data() + reader->position, got);
-    reader->position += got;
-    return size ? got / size : 0;
-}
-
-int SeekMemory(void* source, ogg_int64_t offset, int whence)
-{
-    auto* reader = static_cast<MemoryReader*>(source);
-    const ogg_int64_t base = whence == SEEK_SET ? 0
-        : whence == SEEK_CUR                    ? static_cast<ogg_int64_t>(reader->position)
-                                                : static_cast<ogg_int64_t>(reader->bytes.size());
-    if (base + offset < 0 || base + offset > static_cast<ogg_int64_t>(reader->bytes.size()))
-        return -1;
-    reader->position = static_cast<std::size_t>(base + offset);
-    return 0;
-}
-
-long TellMemory(void* source)
-{
-    return static_cast<long>(static_cast<MemoryReader*>(source)->position);
-}
-
-Sound Decode(std::span<const unsigned char> bytes)
-{
-    Sound sound;
-    MemoryReader reader {bytes};
-    OggVorbis_File file;
-    const ov_callbacks callbacks {ReadMemory, SeekMemory, nullptr, TellMemory};
-    if (bytes.empty() || ov_open_callbacks(&reader, &file, nullptr, 0, callbacks) != 0)
-        return sound;
-    const vorbis_info* info = ov_info(&file, -1);
-    sound.rate = info->rate;
-    sound.channels = info->channels;
-    int section = 0;
-    for (;;) {
-        float** pcm = nullptr;
-        const long frames = ov_read_float(&file, &pcm, 4096, &section);
-        if (frames < 0) {
-            ov_clear(&file);
-            return sound;
-        }
-        if (frames == 0)
-            break;
-        for (long i = 0; i < frames; ++i)
-            for (int c = 0; c < sound.channels; ++c)
-                sound.samples.push_back(pcm[c][i]);
-    }
-    ov_clear(&file);
-    sound.decoded = true;
-    return sound;
-}
-
 // Each embedded sound decoded once for the whole test program.
 const Sound& Get(const std::string& key)
 {
     static std::map<std::string, Sound> cache;
     auto found = cache.find(key);
     if (found == cache.end())
-        found = cache.emplace(key, Decode(FindEmbedded(key))).first;
+        found = cache.emplace(key, DecodeVorbis(FindEmbedded(key))).first;
     return found->second;
 }
 
