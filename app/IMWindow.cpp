@@ -6,6 +6,7 @@
 #include "platform/PlatformWindow.h"
 #include "render/IMResourceManager.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -206,6 +207,23 @@ void IMWindow::TimerPass()
     retiredTimers.clear();
 }
 
+int IMWindow::IdleWaitMs() const
+{
+    if (NeedsEveryTurn())
+        return 1;
+    const Clock& clock = GetClock();
+    const std::int64_t now = static_cast<std::int64_t>(clock.Counter());
+    const std::int64_t frequency = static_cast<std::int64_t>(clock.Frequency());
+    std::int64_t wait = MaxIdleWaitMs;
+    for (const auto& [id, timer] : timers) {
+        // Rounded up, so that the timer is due when the wait ends, never before.
+        const std::int64_t due = static_cast<std::int64_t>(timer->start) + timer->interval * frequency / 1000;
+        const std::int64_t remaining = (due - now) * 1000;
+        wait = std::min(wait, remaining <= 0 ? 0 : (remaining + frequency - 1) / frequency);
+    }
+    return static_cast<int>(wait);
+}
+
 // ---------------------------------------------------------------------------
 // Creation and the loop
 
@@ -237,6 +255,6 @@ int RunMessageLoop(IMWindow* window)
             window->WindowProc(msg);
         }
         window->IdleTurn();
-        WaitMessage(1);
+        WaitMessage(window->IdleWaitMs());
     }
 }

@@ -2,8 +2,9 @@
 // The main window: the root of every screen, joined to the platform window.
 // The window procedure turns messages into calls on the tree, the message
 // loop drains the queue before each idle turn (update pass, a frame when
-// something is dirty, the timer pass, a 1 ms wait), and the timer service runs
-// everything that happens later in time.
+// something is dirty, the timer pass) and then sleeps until input, a posted
+// message or the next due timer, and the timer service runs everything that
+// happens later in time.
 
 #include "platform/Messages.h"
 #include "toolkit/IMDialogBase.h"
@@ -41,6 +42,11 @@ public:
     // One idle turn: update pass and frame (unless the device is lost), timer pass.
     void IdleTurn();
     void TimerPass();
+    // How long the loop may sleep after an idle turn when nothing arrives:
+    // until the next timer is due, 1 ms while something needs every turn, and
+    // never longer than MaxIdleWaitMs.
+    int IdleWaitMs() const;
+    static constexpr int MaxIdleWaitMs = 1000;
 
     PlatformWindow* Platform() const { return platformWindow.get(); }
 

@@ -14,6 +14,19 @@ public:
     virtual IMConnection ConnectTimer(int id, const EventSlot& slot) = 0;
     // Nothing for 0 or an identifier that names no timer.
     virtual long RemoveTimer(int id) = 0;
+
+    // Something needs an idle turn every frame (a playing clip) from Hold
+    // until the matching Release; meanwhile the loop waits at most 1 ms.
+    void HoldEveryTurn() { ++everyTurnHolders; }
+    void ReleaseEveryTurn()
+    {
+        if (everyTurnHolders > 0)
+            --everyTurnHolders;
+    }
+    bool NeedsEveryTurn() const { return everyTurnHolders > 0; }
+
+private:
+    int everyTurnHolders = 0;
 };
 
 // The main window's timer service; null before it exists and after it is gone.

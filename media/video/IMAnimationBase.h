@@ -6,6 +6,7 @@
 
 #include "media/video/IMTheoraView.h"
 #include "platform/Clock.h"
+#include "toolkit/IMTimerService.h"
 #include "toolkit/IMViewControl.h"
 
 #include <algorithm>
@@ -18,6 +19,7 @@ public:
         : IMViewControl<V>(parent, layer)
     {
     }
+    ~IMAnimationBase() override { SetPlaying(false); }
 
     // Plays from frame 0, timed from now.
     void Start();
@@ -36,21 +38,34 @@ public:
     EventSignal Started;              // from Start
     EventSignal Finished;             // from Finish
     EventSignal FrameAdvanced;        // from Start and before every new frame
+
+private:
+    void SetPlaying(bool on);
 };
 
 template <class V> void IMAnimationBase<V>::Start()
 {
     Emit(Started, IMEvent(this, EventCode::StateChanged));
     Emit(FrameAdvanced, IMEvent(this, EventCode::StateChanged));
-    playing = true;
+    SetPlaying(true);
     forward = true;
     startTime = GetClock().Counter();
 }
 
 template <class V> void IMAnimationBase<V>::Finish()
 {
-    playing = false;
+    SetPlaying(false);
     Emit(Finished, IMEvent(this, EventCode::StateChanged));
+}
+
+template <class V> void IMAnimationBase<V>::SetPlaying(bool on)
+{
+    if (on == playing)
+        return;
+    playing = on;
+    // A playing clip needs every idle turn; the loop may sleep otherwise.
+    if (IMTimerService* timers = GetTimerService())
+        on ? timers->HoldEveryTurn() : timers->ReleaseEveryTurn();
 }
 
 template <class V> std::int64_t IMAnimationBase<V>::ClockFrame() const

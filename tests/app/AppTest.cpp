@@ -200,12 +200,14 @@ TEST_F(AppTest, PraiseSpeaksOneWordShowsTheCloudAndEndsTheStep)
         spoken += program.Started(GetSoundSystem()->CreateSoundFromMemory(word, bytes.data(), bytes.size()));
     }
     EXPECT_EQ(spoken, 1);
+    EXPECT_TRUE(app->mainWindow->NeedsEveryTurn()) << "the loop keeps turning while the clip plays";
     EXPECT_NE(program.Pixel(137 + 60, 100 + 30), cloudBefore) << "the cloud is drawn over the board";
     program.Wait(1000, 50);
     EXPECT_TRUE(program.Screenshot("praise.png"));
     ASSERT_NE(app->stepDialog, nullptr) << "the step lasts while the clip plays";
     PlayPraise();
     EXPECT_EQ(app->stepDialog, nullptr);
+    EXPECT_FALSE(app->mainWindow->NeedsEveryTurn()) << "and may sleep again once it has ended";
     EXPECT_EQ(Rows().size(), 4u);
 }
 

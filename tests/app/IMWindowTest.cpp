@@ -187,3 +187,24 @@ TEST_F(MainWindow, HeldKeyRepeatsReachTheRoot)
     window->WindowProc({EventCode::KeyUp, VirtualKey::F1, 0xC0000001u});
     EXPECT_EQ(keys, (std::vector<std::uint32_t> {112, 112, 112}));
 }
+
+TEST_F(MainWindow, IdleWaitLastsUntilTheNextTimerIsDue)
+{
+    EXPECT_EQ(window->IdleWaitMs(), IMWindow::MaxIdleWaitMs) << "nothing to wait for";
+    int ticks = 0;
+    CountingTimer(500, ticks);
+    CountingTimer(300, ticks);
+    EXPECT_EQ(window->IdleWaitMs(), 300);
+    clock.AdvanceUs(200'400);
+    EXPECT_EQ(window->IdleWaitMs(), 100) << "99.6 ms rounded up: never woken before it is due";
+    clock.AdvanceMs(100);
+    EXPECT_EQ(window->IdleWaitMs(), 0);
+    window->TimerPass();
+    EXPECT_EQ(ticks, 1) << "due exactly when the wait ended";
+    EXPECT_EQ(window->IdleWaitMs(), 200) << "the 500 ms timer is next";
+    // A playing clip needs every turn.
+    window->HoldEveryTurn();
+    EXPECT_EQ(window->IdleWaitMs(), 1);
+    window->ReleaseEveryTurn();
+    EXPECT_EQ(window->IdleWaitMs(), 200);
+}
