@@ -13,6 +13,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -81,6 +82,23 @@ TEST_F(PrintersTest, NoSchedulerMeansNoPrintersNoPageNoJob)
     EXPECT_TRUE(printers.defaultName.empty());
     EXPECT_FALSE(A4PageOn("Office_PDF", 300).has_value());
     EXPECT_EQ(SubmitPdf("Office_PDF", "Print1: Printing", OnePagePdf(L"Лист")), 0);
+}
+
+TEST_F(PrintersTest, AHangingSchedulerListsNothingRatherThanFreezingTheScreen)
+{
+    // The scheduler accepts the connection and never answers. Should listing wait for it anyway, a watchdog wakes it
+    // after a while, and the list then comes back full instead of empty.
+    server.Suspend();
+    std::atomic<bool> listed = false;
+    std::thread watchdog([&] {
+        for (int i = 0; i < 600 && !listed; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        server.Resume();
+    });
+    const PrinterList printers = ListPrinters();
+    listed = true;
+    watchdog.join();
+    EXPECT_TRUE(printers.names.empty()) << "the listing waited for the scheduler";
 }
 
 struct MarginCase {
