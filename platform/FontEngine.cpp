@@ -218,7 +218,8 @@ std::string_view FontEngine::FileKey(std::wstring_view, bool bold, bool italic)
 
 std::unique_ptr<PlatformFont> FontEngine::CreateFont(std::span<const unsigned char> file, const FontRequest& request)
 {
-    if (file.empty() || request.height <= 0) {
+    // FreeType takes sizes up to 0xFFFF pixels per em.
+    if (file.empty() || request.height == 0 || request.height < -0xFFFF) {
         OutputDebugString(L"CreateFont: no font file or no height for " + request.face);
         return nullptr;
     }
@@ -247,10 +248,17 @@ std::unique_ptr<PlatformFont> FontEngine::CreateFont(std::span<const unsigned ch
         OutputDebugString("CreateFont: the font has no vertical metrics");
         return nullptr;
     }
-    const long long height = request.height;
+    int ppem = 0;
+    long long height = 0;
+    if (request.height > 0) {
+        height = request.height;
+        ppem = std::max(1, static_cast<int>(height * unitsPerEm / designHeight));
+    } else {
+        ppem = -request.height;
+        height = std::max(1, RoundedRatio(static_cast<long long>(ppem) * designHeight, unitsPerEm));
+    }
     const int ascent = RoundedRatio(height * design.winAscent, designHeight);
-    const int descent = request.height - ascent;
-    const int ppem = std::max(1, static_cast<int>(height * unitsPerEm / designHeight));
+    const int descent = static_cast<int>(height) - ascent;
     error = FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(ppem));
     if (error) {
         LogFreeTypeError("FT_Set_Pixel_Sizes", error);
@@ -258,10 +266,10 @@ std::unique_ptr<PlatformFont> FontEngine::CreateFont(std::span<const unsigned ch
     }
 
     FontTextMetrics& metrics = font->metrics;
-    metrics.height = request.height;
+    metrics.height = static_cast<int>(height);
     metrics.ascent = ascent;
     metrics.descent = descent;
-    metrics.internalLeading = request.height - ppem;
+    metrics.internalLeading = metrics.height - ppem;
     metrics.externalLeading = RoundedRatio(static_cast<long long>(design.lineGap) * ppem, unitsPerEm);
     metrics.aveCharWidth = RoundedRatio(static_cast<long long>(design.avgCharWidth) * ppem, unitsPerEm);
     metrics.maxCharWidth = RoundedRatio(static_cast<long long>(face->max_advance_width) * ppem, unitsPerEm);
@@ -280,9 +288,14 @@ PlatformFont::~PlatformFont()
         FT_Done_Face(face);
 }
 
+unsigned PlatformFont::GlyphIndex(wchar_t ch) const
+{
+    return ch < 0 ? 0 : FT_Get_Char_Index(face, static_cast<FT_ULong>(ch));
+}
+
 bool PlatformFont::LoadGlyph(wchar_t ch)
 {
-    const FT_UInt index = FT_Get_Char_Index(face, static_cast<FT_ULong>(ch));
+    const FT_UInt index = GlyphIndex(ch);
     // Hinted (grid-fitted) so that the outline, its black box and the advance
     // are the whole-pixel values text layout measures with.
     const FT_Error error = FT_Load_Glyph(face, index, FT_LOAD_NO_BITMAP);

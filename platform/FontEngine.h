@@ -8,7 +8,9 @@
 // A font asked for with cell height H has ascent + descent = H, as GDI does:
 // the cell is split in the proportion of the OS/2 Windows ascent and descent,
 // and the em is the largest whole number of pixels at which those fit the
-// cell. Glyphs are hinted by the font's own TrueType program with the classic
+// cell. A negative height -E asks for an em of E pixels instead, and the cell
+// is E scaled by the Windows ascent plus descent, rounded (the printer's
+// "10 points" is an em of 42 pixels at 300 dpi). Glyphs are hinted by the font's own TrueType program with the classic
 // interpreter, as GDI runs it, so all widths are whole pixels and widths,
 // metrics and outlines agree with one another.
 //
@@ -72,7 +74,7 @@ inline constexpr int OutlinePointSize = 8;               // x, y
 
 struct FontRequest {
     std::wstring face;  // any name; all map to Liberation Sans
-    int height = 0;     // cell height in pixels, positive
+    int height = 0;     // cell height in pixels; negative: the em height, as GDI's lfHeight
     bool bold = false;
     bool italic = false;
     bool underline = false;  // recorded in the metrics only: the caller draws the bar
@@ -111,6 +113,8 @@ public:
 
     // GetCharABCWidthsW for one character; false when its glyph cannot be loaded.
     bool GetAbcWidths(wchar_t ch, AbcWidths& widths);
+    // The face's glyph for ch; 0, the missing-glyph box, when the face has none.
+    unsigned GlyphIndex(wchar_t ch) const;
 
     // GetGlyphOutlineW(GGO_NATIVE, identity matrix): writes the outline into
     // buffer and returns its byte count, or -1 when the glyph cannot be loaded,

@@ -12,8 +12,12 @@
 #include <xercesc/util/TransService.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
+#include "data/EmbeddedData.h"
 #include "platform/DebugOutput.h"
 #include "platform/Files.h"
+#include "platform/FontEngine.h"
+#include "platform/Messages.h"
+#include "platform/Utf8.h"
 
 using namespace XERCES_CPP_NAMESPACE;
 
@@ -60,6 +64,10 @@ constexpr const char* TemplatePieces[] = {
 };
 constexpr const char* TemplateSeparator = "\t\t\t\t\t\t\t ";
 constexpr const char16_t* TemplateSystemId = u"EmptyXML";
+
+// The name the printer's queue shows for a printout, and the printer's resolution the listing is laid out in.
+constexpr const char* PrintJobName = "Print1: Printing";
+constexpr int PrinterDpi = 300;
 
 // A workbook never uses entities, so this only bounds what a DTD could do should one ever be admitted.
 constexpr XMLSize_t EntityExpansionLimit = 1000;
@@ -156,6 +164,68 @@ DOMDocument* ParseWorkbook(
     return nullptr;
 }
 
+// The text of a cell as its element's text content, gathered without the copy getTextContent would leave in the
+// document's memory until the workbook closes. Iterative, so no nesting in a crafted file can exhaust the stack.
+void AppendText(const DOMNode* root, std::u16string& text)
+{
+    const DOMNode* node = root->getFirstChild();
+    while (node) {
+        const short type = node->getNodeType();
+        if (type == DOMNode::TEXT_NODE || type == DOMNode::CDATA_SECTION_NODE)
+            text += node->getNodeValue();
+        if (type == DOMNode::ELEMENT_NODE && node->getFirstChild()) {
+            node = node->getFirstChild();
+            continue;
+        }
+        while (node && !node->getNextSibling()) {
+            const DOMNode* parent = node->getParentNode();
+            node = parent == root ? nullptr : parent;
+        }
+        if (node)
+            node = node->getNextSibling();
+    }
+}
+
+// UTF-16 as the program's wide text: a surrogate pair becomes its one character, a lone surrogate stays as it is
+// (and the code page then turns it into "?").
+std::wstring Widen(std::u16string_view units)
+{
+    std::wstring text;
+    text.reserve(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char32_t unit = units[i];
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00
+            && units[i + 1] < 0xE000) {
+            text.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00)));
+            ++i;
+        } else {
+            text.push_back(static_cast<wchar_t>(unit));
+        }
+    }
+    return text;
+}
+
+// Calls f for every element named `name` below `root`, in document order, as getElementsByTagName lists them. Walked
+// by hand: a live node list per row costs more than the whole listing.
+template <class F> void ForEachDescendant(const DOMElement* root, const char16_t* name, F&& f)
+{
+    const DOMElement* element = root->getFirstElementChild();
+    while (element) {
+        if (XMLString::equals(element->getTagName(), name))
+            f(element);
+        if (const DOMElement* child = element->getFirstElementChild()) {
+            element = child;
+            continue;
+        }
+        while (element && element != root && !element->getNextElementSibling()) {
+            const DOMNode* parent = element->getParentNode();
+            element = parent == root ? nullptr : static_cast<const DOMElement*>(parent);
+        }
+        if (element)
+            element = element->getNextElementSibling();
+    }
+}
+
 bool IsWorkbook(const DOMDocument& document)
 {
     return XMLString::equals(document.getDocumentElement()->getTagName(), u"Workbook");
@@ -248,10 +318,15 @@ void StatisticsWorkbook::FindOrAddWorksheet()
     }
 }
 
+DOMElement* StatisticsWorkbook::FindTable() const
+{
+    return static_cast<DOMElement*>(worksheet->getElementsByTagName(u"Table")->item(0));
+}
+
 DOMElement* StatisticsWorkbook::FindOrAddTable()
 {
-    if (DOMNode* table = worksheet->getElementsByTagName(u"Table")->item(0))
-        return static_cast<DOMElement*>(table);
+    if (DOMElement* table = FindTable())
+        return table;
     return AppendElement(worksheet, u"Table");
 }
 
@@ -337,4 +412,43 @@ bool StatisticsWorkbook::KeepBackupBeforeReplacing(const std::string& path)
 std::wstring StatisticsWorkbook::FileName() const
 {
     return codePage.ToWide(fileName);
+}
+
+// ---------------------------------------------------------------------------------------------------------------------
+// Printing
+
+std::optional<PrintListing> StatisticsWorkbook::Listing(const ReportHeader& header) const
+{
+    const DOMElement* table = FindTable();
+    if (!table)
+        return std::nullopt;
+    PrintListing listing;
+    listing.header.assign(header.begin(), header.end());
+    ForEachDescendant(table, u"Row", [&](const DOMElement* row) {
+        std::vector<std::wstring>& texts = listing.rows.emplace_back();
+        ForEachDescendant(row, u"Data", [&](const DOMElement* data) {
+            std::u16string units;
+            AppendText(data, units);
+            texts.push_back(codePage.ToWide(codePage.Narrow(Widen(units))));
+        });
+    });
+    return listing;
+}
+
+std::shared_ptr<PrintJob> StatisticsWorkbook::Print(const std::wstring& printer, const ReportHeader& header) const
+{
+    if (printer.empty())
+        return nullptr;
+    std::optional<PrintListing> listing = Listing(header);
+    if (!listing)
+        return nullptr;
+    PrintJob::Request request;
+    request.printer = ToUtf8(printer);
+    request.name = PrintJobName;
+    request.font = FindEmbedded(FontEngine::FileKey(L"Arial", false, false));
+    request.dpi = PrinterDpi;
+    request.draw = [listing = std::move(*listing)](PrintDocument& document) { DrawListing(listing, document); };
+    // Wakes the message loop when the job is over, for whoever polls it.
+    request.doneMessage = RegisterWindowMessage(L"WM_IM_ONPRINTED");
+    return PrintJob::Start(std::move(request));
 }

@@ -9,14 +9,17 @@
 // nothing else: no document type declaration, hence no external DTD and no entity, is accepted.
 
 #include "platform/Files.h"
+#include "platform/PrintJob.h"
 #include <cstdint>
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include <xercesc/util/XercesDefs.hpp>
 
 #include "reporting/CodePage.h"
+#include "reporting/PrintListing.h"
 
 XERCES_CPP_NAMESPACE_BEGIN
 class DOMDocument;
@@ -44,6 +47,15 @@ public:
     // The file the workbook was opened from, as it will be written (after the code-page conversion).
     std::wstring FileName() const;
 
+    // Prints the header lines and every row of this pupil's worksheet (every attempt the workbook holds) on the CUPS
+    // printer `printer`, as the job "Print1: Printing". The rows are copied at once; the page is asked of the
+    // printer, and the document made and handed over, on a worker thread (PrintJob). Null, and nothing printed,
+    // when `printer` is empty or the worksheet has no table.
+    std::shared_ptr<PrintJob> Print(const std::wstring& printer, const ReportHeader& header) const;
+    // What Print prints: the header in key order and the texts of every row's Data cells, each narrowed to the code
+    // page ("?" for what it lacks) and read back. Nothing when the worksheet has no table.
+    std::optional<PrintListing> Listing(const ReportHeader& header) const;
+
 private:
     // The XML library's initialisation is counted: every workbook initialises it once and terminates it once.
     struct XmlLibrary {
@@ -56,6 +68,7 @@ private:
     std::u16string ToDocument(const std::wstring& text) const { return codePage.ToUtf16(ToCodePage(text)); }
     void OpenDocument(const std::string& path);
     void FindOrAddWorksheet();
+    XERCES_CPP_NAMESPACE::DOMElement* FindTable() const;
     XERCES_CPP_NAMESPACE::DOMElement* FindOrAddTable();
     void AppendCell(XERCES_CPP_NAMESPACE::DOMElement* row, const std::wstring& text, const std::wstring& type);
     XERCES_CPP_NAMESPACE::DOMElement* AppendElement(XERCES_CPP_NAMESPACE::DOMElement* parent, const char16_t* name);
