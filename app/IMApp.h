@@ -76,6 +76,10 @@ public:
     bool SaveReportAs(const std::wstring& path);
     // The result screen's Save as: a dialog proposing the workbook's own file.
     long OnSaveAsClicked();
+    // The result screen's Print: the printer selection for the pupil's worksheet.
+    long OnPrintClicked();
+    // Prints the pupil's worksheet on printer (nothing for an empty name).
+    long PrintReport(const std::wstring& printer);
     long OnCreditsKey(const IMKeyboardEvent& e);
     // F1: the instruction again over any screen, counted, while none is open.
     long OnRepeatInstructionKey(const IMKeyboardEvent& e);

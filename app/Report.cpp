@@ -7,6 +7,8 @@
 #include "platform/ResultsFolder.h"
 #include "platform/Utf8.h"
 #include "reporting/IMSaveAsDialog.h"
+#include "reporting/IMSelectPrinterDialog.h"
+#include "reporting/PrintListing.h"
 #include "reporting/StatisticsWorkbook.h"
 
 template <class T> void IMApp<T>::OpenReport(const std::wstring& name)
@@ -44,6 +46,23 @@ template <class T> long IMApp<T>::OnSaveAsClicked()
     return 0;
 }
 
+template <class T> long IMApp<T>::OnPrintClicked()
+{
+    if (report)
+        OpenPrinterSelection(mainWindow, [this](const std::wstring& printer) { return PrintReport(printer); });
+    return 0;
+}
+
+template <class T> long IMApp<T>::PrintReport(const std::wstring& printer)
+{
+    // The job is handed over on its own thread; the screen goes on meanwhile.
+    if (report)
+        report->Print(printer, MakeReportHeader(title, catalogueNumber, pupilName));
+    return 0;
+}
+
 template void IMApp<App>::OpenReport(const std::wstring&);
 template bool IMApp<App>::SaveReportAs(const std::wstring&);
 template long IMApp<App>::OnSaveAsClicked();
+template long IMApp<App>::OnPrintClicked();
+template long IMApp<App>::PrintReport(const std::wstring&);

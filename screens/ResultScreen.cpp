@@ -51,6 +51,7 @@ template <class T> long IMApp<T>::ShowResults()
     notice->SetStyle(&grey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
 
     if (report) {
+        print->ConnectClicked(Tracked<MouseSlot>(screen, [this](const IMMouseEvent&) { return OnPrintClicked(); }));
         saveAs->ConnectClicked(Tracked<MouseSlot>(screen, [this](const IMMouseEvent&) { return OnSaveAsClicked(); }));
     } else {
         MakeInert(print);

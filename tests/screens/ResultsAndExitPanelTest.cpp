@@ -2,6 +2,8 @@
 
 #include "ScreensHarness.h"
 #include "exercise/Game.h"
+#include "reporting/IMSaveAsDialog.h"
+#include "reporting/IMSelectPrinterDialog.h"
 
 namespace {
 
@@ -48,6 +50,19 @@ TEST_F(Results, WithANameEverythingWorksAndEnterPlaysAgain)
     EXPECT_TRUE(buttons[1]->IsEnabled()) << "Save as";
     EXPECT_EQ(app->nextStep, L"Dialog1") << "the steps were rewound";
     EXPECT_TRUE(program.Screenshot("results.png"));
+    // Print opens the printer selection, Save as the save-as dialog.
+    program.Click(72, 513);
+    program.Turn();
+    auto* printers = dynamic_cast<IMSelectPrinterDialog*>(TopScreen());
+    ASSERT_NE(printers, nullptr);
+    EXPECT_TRUE(program.Screenshot("printers.png"));
+    printers->Close();
+    program.Click(202, 513);
+    program.Turn();
+    auto* saveAs = dynamic_cast<IMSaveAsDialog*>(TopScreen());
+    ASSERT_NE(saveAs, nullptr);
+    saveAs->Close();
+    program.Turn();
     // Enter after a press has given the screen the focus: a new row 1, the board at once.
     program.Click(400, 420);
     program.Key(VirtualKey::Return);
