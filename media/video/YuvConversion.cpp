@@ -87,12 +87,20 @@ void ConvertRow(const YuvFrame& frame, const Layout& layout, int row, std::uint8
 
 #if defined(ZV_HAVE_SSE2_CONVERSION)
 
+// The multipliers, hidden from the optimiser: it would otherwise turn each
+// multiplication into a longer chain of shifts and additions.
+__m128i Opaque(__m128i value)
+{
+    asm("" : "+x"(value));
+    return value;
+}
+
 // Eight luma samples as (Y - 16) * 74 in 16-bit lanes.
 __m128i Luma8(const std::uint8_t* samples)
 {
     const __m128i y
         = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples)), _mm_setzero_si128());
-    return _mm_mullo_epi16(_mm_sub_epi16(y, _mm_set1_epi16(16)), _mm_set1_epi16(74));
+    return _mm_mullo_epi16(_mm_sub_epi16(y, _mm_set1_epi16(16)), Opaque(_mm_set1_epi16(74)));
 }
 
 // Four chroma samples, each doubled for the two pixels it covers, minus 128.
@@ -128,8 +136,8 @@ ChromaTerms8 ChromaTerms(const std::uint8_t* u, const std::uint8_t* v)
 {
     const __m128i cb = Chroma8(u);
     const __m128i cr = Chroma8(v);
-    return {_mm_mullo_epi16(cr, _mm_set1_epi16(102)), _mm_mullo_epi16(cb, _mm_set1_epi16(25)),
-        _mm_mullo_epi16(cr, _mm_set1_epi16(52)), _mm_mullo_epi16(cb, _mm_set1_epi16(129))};
+    return {_mm_mullo_epi16(cr, Opaque(_mm_set1_epi16(102))), _mm_mullo_epi16(cb, Opaque(_mm_set1_epi16(25))),
+        _mm_mullo_epi16(cr, Opaque(_mm_set1_epi16(52))), _mm_mullo_epi16(cb, Opaque(_mm_set1_epi16(129)))};
 }
 
 void Convert8(const std::uint8_t* luma, const ChromaTerms8& c, std::uint8_t* out)

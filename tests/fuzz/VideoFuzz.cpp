@@ -28,6 +28,7 @@ std::vector<EmbeddedFile> BuildEmbeddedTable()
 #include "render/IMResourceManager.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,9 +37,15 @@ std::vector<EmbeddedFile> BuildEmbeddedTable()
 
 namespace {
 
-// Frames shown or decoded per input at most: enough to pass the first
-// key frame interval, few enough to keep each run short.
-constexpr int MaxFrames = 200;
+// Frames shown or converted per input at most: enough to pass a few key
+// frames, few enough to keep each run short; large pictures get fewer.
+constexpr int MaxFrames = 40;
+constexpr long long PixelBudget = 4'000'000;
+
+int FramesFor(long long pictureArea)
+{
+    return static_cast<int>(std::clamp<long long>(PixelBudget / std::max(pictureArea, 1LL), 3, MaxFrames));
+}
 
 std::unique_ptr<PlatformWindow> window;
 
@@ -71,7 +78,9 @@ void ShowEveryFrame(const std::uint8_t* data, std::size_t size)
         CheckError(error);
     }
     // ShowFrame never raises: a broken frame ends the clip.
-    for (int n = 1; n <= MaxFrames && n <= static_cast<long long>(control.GetLastFrame()) + 1; ++n)
+    const int frames
+        = FramesFor(static_cast<long long>(control.GetSourceRect().Width()) * control.GetSourceRect().Height());
+    for (int n = 1; n <= frames && n <= static_cast<long long>(control.GetLastFrame()) + 1; ++n)
         control.ShowFrame(n);
     if (control.GetCurrentFrame() > control.GetLastFrame() + 1LL)
         std::abort();
@@ -86,7 +95,8 @@ void ConvertEveryFrame(const std::uint8_t* data, std::size_t size)
         clip.Open(data, size);
         const Rect picture = clip.PictureRect();
         const int pitch = picture.Width() * 4;
-        for (int n = 0; n < MaxFrames && clip.NextFrame(); ++n) {
+        const int frames = FramesFor(static_cast<long long>(picture.Width()) * picture.Height());
+        for (int n = 0; n < frames && clip.NextFrame(); ++n) {
             // Exactly the picture: a write past it is a heap overflow.
             std::vector<std::uint8_t> plain(static_cast<std::size_t>(pitch) * picture.Height());
             ConvertYuvToXrgbPlain(clip.Picture(), picture, plain.data(), pitch, picture.Height());
