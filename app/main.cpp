@@ -7,10 +7,41 @@
 #include "platform/Messages.h"
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 
-int main()
+#include <sys/stat.h>
+
+namespace {
+
+// --help and --version answer and end the program; any other argument is ignored.
+bool AnsweredCommandLine(int argc, char** argv)
 {
+    if (argc != 2)
+        return false;
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("zvonkary %ls\n", VersionText);
+        return true;
+    }
+    if (std::strcmp(argv[1], "--help") == 0) {
+        std::printf("Usage: zvonkary [--help | --version]\n"
+                    "Zvonkary (Звонкары), a music game for primary-school pupils: rebuild the melody of the\n"
+                    "gramophone from music bricks. Full screen; F1 repeats the instruction, F12 exits.\n"
+                    "Results: /var/lib/KVRT (or $ZVONKARY_RESULTS_DIR, else ~/.local/share/KVRT).\n");
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (AnsweredCommandLine(argc, argv))
+        return 0;
+    // The results folder is shared by the pupils' group: the workbook and the files beside it stay writable by
+    // the group whatever umask the session set; the other bits of the umask are kept.
+    ::umask(::umask(0) & ~mode_t {S_IWGRP});
     CloseOnQuitSignals();
     App* app = nullptr;
     try {
