@@ -1,9 +1,13 @@
 // The instruction: Esc and Space, the keys after the commentary, F1 and its
-// repetitions, the sounds stopped on closing, a missing video.
+// repetitions, the sounds stopped on closing, the filmed video it plays.
 
 #include "ScreensHarness.h"
 #include "data/EmbeddedData.h"
+#include "render/IMResourceManager.h"
 #include "toolkit/IMServices.h"
+
+#include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -114,4 +118,57 @@ TEST_F(Instruction, TheCommentarysEndForAClosingScreenShowsNothing)
     EXPECT_FALSE(program.Started(ids[L"ENDHELPSOUND"]));
     EXPECT_NE(app->stepDialog, nullptr);
     EXPECT_TRUE(app->stepDialog->layers[1000].empty());
+}
+
+namespace {
+
+// The mean difference of the colour channels over area between frame a and frame b, b read `shift` rows
+// lower.
+double MeanDifference(
+    const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b, const Rect& area, int shift = 0)
+{
+    double sum = 0.0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x) {
+            const std::uint32_t p = a[std::size_t(y) * 800 + x];
+            const std::uint32_t q = b[std::size_t(y + shift) * 800 + x];
+            for (int bits = 0; bits < 24; bits += 8)
+                sum += std::abs(int((p >> bits) & 0xFF) - int((q >> bits) & 0xFF));
+        }
+    return sum / (3.0 * (area.right - area.left) * (area.bottom - area.top));
+}
+
+}  // namespace
+
+// The instruction plays the video filmed from the game (resource 149) over the whole screen from its start,
+// 25 frames a second: after 2 s it shows the board standing still, drawn where the board itself is drawn;
+// after 7.6 s the hand has pressed the gramophone's button.
+TEST_F(Instruction, PlaysTheFilmedVideoOfTheBoardOverTheWholeScreen)
+{
+    ASSERT_FALSE(FindEmbedded(std::string_view("149")).empty());
+    auto frame = [this] {
+        program.Pixel(0, 0);
+        return GetResourceManager()->Device()->ReadBackBuffer();
+    };
+    app->StartExercise();
+    program.Wait(2000);
+    const std::vector<std::uint32_t> still = frame();
+    program.Wait(5600);
+    const std::vector<std::uint32_t> pressing = frame();
+    EXPECT_TRUE(program.Screenshot("instruction-video.png"));
+    // Esc: the real board.
+    program.Key(VirtualKey::Escape);
+    program.Wait(100);
+    const std::vector<std::uint32_t> board = frame();
+    ASSERT_EQ(board.size(), 800u * 600u);
+
+    // The staff, the wall and the gramophone, which the bank's random layout does not move, match the board
+    // up to the video's compression: far more closely than a picture 8 rows off would.
+    const Rect top {0, 0, 800, 280};
+    EXPECT_LT(MeanDifference(still, board, top), 6.0);
+    EXPECT_GT(MeanDifference(still, board, top, 8), 15.0);
+    // Below the gramophone's button: the box at 2 s, the hand that pressed the button at 7.6 s.
+    const Rect belowButton {585, 340, 630, 390};
+    EXPECT_LT(MeanDifference(still, board, belowButton), 8.0);
+    EXPECT_GT(MeanDifference(pressing, board, belowButton), 25.0);
 }
