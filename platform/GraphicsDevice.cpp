@@ -1,9 +1,11 @@
 #include "platform/GraphicsDevice.h"
 
 #include "platform/DebugOutput.h"
+#include "platform/GraphicsCard.h"
 #include "platform/PlatformWindow.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <new>
@@ -18,35 +20,74 @@ DeviceTexture::DeviceTexture(GraphicsDevice& device, SDL_Texture* texture, int w
     , width(width)
     , height(height)
     , format(format)
-    , shadow(static_cast<std::size_t>(width) * height * 4, 0)
 {
-    device.textureBytes += shadow.size();
+    device.textureBytes += Bytes();
 }
 
 DeviceTexture::~DeviceTexture()
 {
-    device.textureBytes -= shadow.size();
+    if (locked)
+        SDL_UnlockTexture(texture);
+    device.textureBytes -= Bytes();
     SDL_DestroyTexture(texture);
+}
+
+std::size_t DeviceTexture::Bytes() const
+{
+    return static_cast<std::size_t>(width) * height * 4;
 }
 
 std::uint8_t* DeviceTexture::Lock()
 {
-    return shadow.data();
+    return Lock(Rect {0, 0, width, height});
+}
+
+std::uint8_t* DeviceTexture::Lock(const Rect& area)
+{
+    if (locked || !scratch.empty())
+        Unlock();
+    const int left = std::clamp(area.left, 0, width);
+    const int top = std::clamp(area.top, 0, height);
+    lockedArea = {left, top, std::clamp(area.right, left, width), std::clamp(area.bottom, top, height)};
+    if (lockedArea.right == left || lockedArea.bottom == top)
+        lockedArea = {0, 0, 1, 1};  // an empty area: hand out a real texel, never null
+    const SDL_Rect rect {
+        lockedArea.left, lockedArea.top, lockedArea.right - lockedArea.left, lockedArea.bottom - lockedArea.top};
+    const std::size_t offset = (static_cast<std::size_t>(lockedArea.top) * width + lockedArea.left) * 4;
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture, &rect, &pixels, &pitch) != 0 || pitch != Pitch()) {
+        OutputDebugString(std::string("cannot lock a texture: ") + SDL_GetError());
+        if (pixels)
+            SDL_UnlockTexture(texture);
+        // Callers write without checking: give them somewhere harmless, dropped at Unlock.
+        scratch.assign(Bytes(), 0);
+        return scratch.data() + offset;
+    }
+    locked = static_cast<std::uint8_t*>(pixels) - offset;
+    return static_cast<std::uint8_t*>(pixels);
 }
 
 void DeviceTexture::Unlock()
 {
+    if (!locked) {
+        std::vector<std::uint8_t>().swap(scratch);
+        return;
+    }
     if (format == PixelFormat::X8R8G8B8) {
         // The device ignores the fourth byte of these; our blender does not, so make it opaque.
-        for (std::size_t i = 3; i < shadow.size(); i += 4)
-            shadow[i] = 0xFF;
+        for (int y = lockedArea.top; y < lockedArea.bottom; ++y) {
+            std::uint8_t* row = locked + static_cast<std::size_t>(y) * Pitch();
+            for (int x = lockedArea.left; x < lockedArea.right; ++x)
+                row[x * 4 + 3] = 0xFF;
+        }
         opaqueWidth = width;
         opaqueHeight = height;
     } else {
         FindOpaqueBlock();
     }
-    if (SDL_UpdateTexture(texture, nullptr, shadow.data(), Pitch()) != 0)
-        OutputDebugString(std::string("texture upload failed: ") + SDL_GetError());
+    SDL_UnlockTexture(texture);
+    locked = nullptr;
 }
 
 // Pictures sit in the top-left corner of their power-of-two texture, the rest
@@ -54,7 +95,7 @@ void DeviceTexture::Unlock()
 // transparent corners an empty block.
 void DeviceTexture::FindOpaqueBlock()
 {
-    auto opaque = [this](int x, int y) { return shadow[(static_cast<std::size_t>(y) * width + x) * 4 + 3] == 0xFF; };
+    auto opaque = [this](int x, int y) { return locked[(static_cast<std::size_t>(y) * width + x) * 4 + 3] == 0xFF; };
     int w = 0;
     while (w < width && opaque(w, 0))
         ++w;
@@ -77,11 +118,15 @@ void DeviceTexture::FindOpaqueBlock()
 
 namespace {
 
-// The dummy video driver has no accelerated renderer.
-bool IsDummyVideoDriver()
+// SDL_RENDER_DRIVER in the environment chooses the renderer; otherwise a
+// machine without a graphics card draws with the software renderer straight
+// into the window (no OpenGL at all), one with a card with OpenGL.
+bool UseSoftwareRenderer(SDL_Window* window)
 {
-    const char* driver = SDL_GetCurrentVideoDriver();
-    return driver != nullptr && SDL_strcmp(driver, "dummy") == 0;
+    const char* chosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    if (chosen != nullptr && *chosen != '\0')
+        return SDL_strcmp(chosen, "software") == 0;
+    return !HasGraphicsCard(window);
 }
 
 }  // namespace
@@ -101,7 +146,13 @@ std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(
     PlatformWindow& platformWindow, int width, int height, std::string* error)
 {
     SDL_Window* window = platformWindow.Handle();
-    const bool software = IsDummyVideoDriver();
+    const bool software = UseSoftwareRenderer(window);
+    if (software) {
+        // Otherwise SDL makes a hidden OpenGL window to decide whether to back
+        // the window's pixels with a texture, loading the whole GL stack.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
+    OutputDebugString(std::string("renderer: ") + (software ? "software" : "accelerated"));
     std::unique_ptr<GraphicsDevice> device(new GraphicsDevice);
     device->backBufferWidth = width;
     device->backBufferHeight = height;
@@ -150,7 +201,7 @@ std::unique_ptr<DeviceTexture> GraphicsDevice::CreateTexture(int width, int heig
     if (textureBytes + bytes > budget)
         throw std::bad_alloc();
     SDL_Texture* texture
-        = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, width, height);
+        = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!texture) {
         OutputDebugString(std::string("cannot create a texture: ") + SDL_GetError());
         return nullptr;

@@ -1,7 +1,7 @@
 #pragma once
 // Drawing over SDL_Renderer: an 800x600 target texture is the back buffer,
-// textures are ARGB8888 with a system-memory shadow that Lock hands out (as
-// dynamic textures are locked), a draw is a copy with colour and alpha
+// textures are streaming ARGB8888 ones whose system-memory pixels Lock hands
+// out, a draw is a copy with colour and alpha
 // modulation, blending and rotation, the clip rectangle is the viewport, and
 // Present scales the back buffer into the window with letterbox bars.
 //
@@ -41,8 +41,14 @@ public:
     PixelFormat Format() const { return format; }
     int Pitch() const { return width * 4; }
 
-    // The top level's pixels, written back to the device by Unlock.
+    // The top level's pixels, rows Pitch() bytes apart, written back to the
+    // device by Unlock. They keep what was last written; lock once at a time.
     std::uint8_t* Lock();
+    // Only the texels inside `area` (clipped to the texture): returns its
+    // top-left texel, and Unlock writes back that rectangle alone. A video
+    // frame fills part of its power-of-two texture, and uploading the rest
+    // every frame would cost as much again.
+    std::uint8_t* Lock(const Rect& area);
     void Unlock();
     // The block at the top-left corner whose texels are all opaque, as found
     // by the last Unlock; draws from inside it need no blending.
@@ -58,11 +64,16 @@ private:
     int width;             // power-of-two sides
     int height;
     PixelFormat format;
-    std::vector<std::uint8_t> shadow;  // what Lock returns; uploaded on Unlock
-    int opaqueWidth = 0;               // the opaque top-left block, found on Unlock
+    // The pixels live in the SDL texture (a streaming one, which keeps its
+    // own copy in system memory): no second copy here.
+    std::uint8_t* locked = nullptr;  // the top-left texel of the whole texture while locked
+    Rect lockedArea;
+    std::vector<std::uint8_t> scratch;  // handed out when SDL cannot lock
+    int opaqueWidth = 0;                // the opaque top-left block, found on Unlock
     int opaqueHeight = 0;
 
     void FindOpaqueBlock();
+    std::size_t Bytes() const;
 };
 
 class GraphicsDevice {

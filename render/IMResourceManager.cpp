@@ -228,9 +228,9 @@ void IMResourceManager::UpdateTexture(TextureHandle handle, const std::function<
         return;
     }
     TextureRecord& record = *records[handle];
-    std::uint8_t* bits = record.texture->Lock();
     if (!writer)
         throw std::bad_function_call();
+    std::uint8_t* bits = record.texture->Lock(record.imageRect);
     writer(bits, record.texture->Pitch(), record.imageRect.bottom);
     record.texture->Unlock();
 }

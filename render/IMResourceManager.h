@@ -55,6 +55,8 @@ public:
     void RestoreTexture(TextureHandle handle);
     void BackupTexture(TextureHandle handle);
     int GetTexturePitch(TextureHandle handle);
+    // Lends the writer the texture's texels; only the picture's own rectangle
+    // (its width and height from the top-left corner) is written back.
     void UpdateTexture(
         TextureHandle handle, const std::function<void(std::uint8_t* bits, int pitch, int rows)>& writer);
 

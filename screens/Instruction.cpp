@@ -72,6 +72,12 @@ void App::ShowInstruction(IMDialogBase* dialog)
     clip->SetRect(dialog->GetRect());
     clip->SetPosition(0, 0);
     clip->Start();
+    // The video's frames and decoder go before the next screen is built, not after it.
+    dialog->ConnectClosingFirst(Tracked<EventSlot>(clip, [clip](const IMEvent&) {
+        clip->Finish();
+        clip->CloseVideo();
+        return 0L;
+    }));
 }
 
 long App::OnInstructionSoundEnd(IMDialogBase* dialog)

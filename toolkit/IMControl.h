@@ -59,6 +59,8 @@ public:
     bool IsClosed() const { return closed; }
 
     IMConnection ConnectClosing(const EventSlot& s) { return Closing.connect(s); }
+    // Runs before the slots connected earlier, such as the one building the next screen.
+    IMConnection ConnectClosingFirst(const EventSlot& s) { return Closing.connect(s, boost::signals2::at_front); }
     IMConnection ConnectDisabled(const EventSlot& s) { return Disabled.connect(s); }
     IMConnection ConnectEnabled(const EventSlot& s) { return Enabled.connect(s); }
     IMConnection ConnectHidden(const EventSlot& s) { return Hidden.connect(s); }

@@ -118,6 +118,13 @@ void IMTheoraView::ReleaseTextures()
     manager->ReleaseTexture(backTexture);
 }
 
+void IMTheoraView::CloseVideo()
+{
+    ReleaseTextures();
+    clip.Close();
+    lastFrame = currentFrame;
+}
+
 // ---------------------------------------------------------------------------
 // Showing and decoding
 

@@ -33,6 +33,11 @@ public:
     // frames. A second call replaces the clip.
     void OpenVideo(const unsigned char* data, std::size_t size);
 
+    // Gives back the textures and the decoder's memory at once, for a screen
+    // that is closing while the next one is being built: the view then shows
+    // nothing and its last frame is the one it showed.
+    void CloseVideo();
+
     void ShowFrame(int n) override;
     int GetCurrentFrame() const override { return currentFrame; }
     int GetFirstFrame() const override { return firstFrame; }

@@ -4,6 +4,7 @@
 #include "support/HeadlessDisplay.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -166,6 +167,42 @@ TEST_F(RenderDeviceTest, VideoFormatIsOpaque)
     device.DrawDeviceTexture(*texture, {0, 0, 4, 4}, {0, 0, 4, 4}, nullptr, 0xFFFFFFFF, 0.0f);
     ReadBack();
     EXPECT_EQ(display.Pixel(2, 2), 0xFF000030u);
+}
+
+// A lock of part of a texture writes back that rectangle, made opaque, and nothing else.
+TEST_F(RenderDeviceTest, PartialLockWritesBackOnlyItsRectangle)
+{
+    auto texture = device.CreatePow2Texture(8, 8, PixelFormat::X8R8G8B8);
+    std::uint8_t* bits = texture->Lock();
+    std::fill(bits, bits + 8 * 8 * 4, std::uint8_t {0x10});  // dark grey everywhere
+    texture->Unlock();
+    const auto paintBlue = [&texture](const Rect& area) {
+        std::uint8_t* bits = texture->Lock(area);
+        for (int y = 0; y < area.bottom - area.top; ++y)
+            for (int x = 0; x < area.right - area.left; ++x) {
+                std::uint8_t* texel = bits + y * texture->Pitch() + x * 4;
+                texel[0] = 0x80;  // blue, fourth byte left zero
+                texel[1] = texel[2] = texel[3] = 0;
+            }
+        texture->Unlock();
+    };
+    paintBlue({2, 1, 5, 3});
+    device.DrawDeviceTexture(*texture, {0, 0, 8, 8}, {0, 0, 8, 8}, nullptr, 0xFFFFFFFF, 0.0f);
+    ReadBack();
+    EXPECT_EQ(display.Pixel(2, 1), 0xFF000080u);
+    EXPECT_EQ(display.Pixel(4, 2), 0xFF000080u);
+    EXPECT_EQ(display.Pixel(5, 2), 0xFF101010u);  // right of it: the earlier upload
+    EXPECT_EQ(display.Pixel(3, 3), 0xFF101010u);  // below it
+    EXPECT_EQ(display.Pixel(1, 1), 0xFF101010u);  // left of it
+    // A rectangle reaching outside the texture is clipped to it.
+    paintBlue({6, 6, 8, 8});
+    std::uint8_t* corner = texture->Lock({7, 7, 100, 100});
+    corner[1] = 0x40;  // green in the last texel
+    texture->Unlock();
+    device.DrawDeviceTexture(*texture, {0, 0, 8, 8}, {0, 0, 8, 8}, nullptr, 0xFFFFFFFF, 0.0f);
+    ReadBack();
+    EXPECT_EQ(display.Pixel(6, 6), 0xFF000080u);
+    EXPECT_EQ(display.Pixel(7, 7), 0xFF004080u);
 }
 
 TEST_F(RenderDeviceTest, LostLatchIsNotTestedAgain)

@@ -3,6 +3,7 @@
 
 #include "ScreensHarness.h"
 #include "data/EmbeddedData.h"
+#include "media/video/IMTheoraView.h"
 #include "render/IMResourceManager.h"
 #include "toolkit/IMServices.h"
 
@@ -51,6 +52,30 @@ TEST_F(Instruction, EscStartsTheExerciseAtAnyTime)
     EXPECT_NE(app->stepDialog, nullptr) << "the exercise started";
     program.Wait(100);
     EXPECT_FALSE(Playing(Commentary())) << "closing stopped the commentary";
+}
+
+// The exercise is built while the instruction closes; by then the video has given its frames back.
+TEST_F(Instruction, ClosingGivesTheVideoBackBeforeTheExerciseIsBuilt)
+{
+    app->StartExercise();
+    program.Wait(1000);
+    IMDialogBase* instruction = TopScreen();
+    IMTheoraView* video = nullptr;
+    for (IMControl* child : instruction->layers[0])
+        if (auto* clip = dynamic_cast<IMTheoraView*>(child))
+            video = clip;
+    ASSERT_NE(video, nullptr);
+    ASSERT_TRUE(video->HasTextures());
+    bool exerciseBuilt = false;
+    bool videoHeld = true;
+    instruction->ConnectClosing(Tracked<EventSlot>(instruction, [&, video](const IMEvent&) {
+        exerciseBuilt = app->stepDialog != nullptr;
+        videoHeld = video->HasTextures();
+        return 0L;
+    }));
+    program.Key(VirtualKey::Escape);
+    EXPECT_TRUE(exerciseBuilt);
+    EXPECT_FALSE(videoHeld);
 }
 
 TEST_F(Instruction, AfterTheCommentaryTheKeysAppearAndSpaceBlinks)
