@@ -128,9 +128,9 @@ public:
     std::string message;  // empty while nothing went wrong
 };
 
-// Parses a workbook from memory. Returns the document, which the caller owns, or null with `whyNot` set. Namespaces
-// are processed, so that elements are known by namespace and local name whatever prefix a program wrote; nothing is
-// validated and no schema is looked for.
+// Parses a workbook from memory. Returns the document, which the caller owns, or null with `whyNot` set. Nothing is
+// validated and no schema is looked for, so the well-formedness scanner does; namespaces are resolved where they
+// matter by WorkbookDocument, not by the parser for every node.
 DOMDocument* ParseWorkbook(
     DOMImplementation& implementation, std::string_view bytes, const XMLCh* systemId, std::string& whyNot)
 {
@@ -140,7 +140,8 @@ DOMDocument* ParseWorkbook(
 
     DOMLSParser* parser = implementation.createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS, nullptr);
     DOMConfiguration* config = parser->getDomConfig();
-    config->setParameter(XMLUni::fgDOMNamespaces, true);
+    config->setParameter(XMLUni::fgDOMNamespaces, false);
+    config->setParameter(XMLUni::fgXercesScannerName, static_cast<const void*>(XMLUni::fgWFXMLScanner));
     config->setParameter(XMLUni::fgDOMValidate, false);
     config->setParameter(XMLUni::fgDOMValidateIfSchema, false);
     config->setParameter(XMLUni::fgXercesSchema, false);

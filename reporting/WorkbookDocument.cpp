@@ -1,5 +1,8 @@
 #include "reporting/WorkbookDocument.h"
 
+#include <string_view>
+#include <utility>
+
 #include <xercesc/util/XMLUni.hpp>
 
 using namespace XERCES_CPP_NAMESPACE;
@@ -9,26 +12,42 @@ namespace {
 // The prefix the format's attributes get when the document binds none to the namespace; declared on the root.
 constexpr const char16_t* FallbackPrefix = u"ss";
 
-std::u16string WithColon(const XMLCh* prefix)
+// The namespace `prefix` (empty for the default) stands for at `element`: the nearest xmlns declaration of the
+// element or an ancestor. Null when none is in scope.
+const XMLCh* NamespaceOf(const DOMNode* element, std::u16string_view prefix)
 {
-    return prefix && *prefix ? std::u16string(prefix) + u":" : std::u16string();
+    const std::u16string declaration = prefix.empty() ? u"xmlns" : u"xmlns:" + std::u16string(prefix);
+    for (const DOMNode* node = element; node && node->getNodeType() == DOMNode::ELEMENT_NODE;
+         node = node->getParentNode()) {
+        if (const DOMAttr* attribute = static_cast<const DOMElement*>(node)->getAttributeNode(declaration.c_str()))
+            return attribute->getValue();
+    }
+    return nullptr;
 }
 
-// The prefix that an xmlns:prefix attribute of `element` binds to `uri`, "ss" first when there are several; null when
-// none does. (The DOM's lookupPrefix answers with the element's own prefix, none, when the element is in that
-// namespace.)
-const XMLCh* PrefixDeclaredFor(const DOMElement& element, const XMLCh* uri)
+// A qualified name split at its colon: the prefix (empty when none) and the local name.
+std::pair<std::u16string_view, std::u16string_view> Split(const XMLCh* name)
 {
-    const XMLCh* found = nullptr;
+    const std::u16string_view qualified(name);
+    const std::size_t colon = qualified.find(u':');
+    if (colon == std::u16string_view::npos)
+        return {{}, qualified};
+    return {qualified.substr(0, colon), qualified.substr(colon + 1)};
+}
+
+// The prefix the root binds to `uri` with an xmlns:prefix attribute, "ss" first when there are several; empty when
+// none does.
+std::u16string PrefixDeclaredFor(const DOMElement& element, const XMLCh* uri)
+{
+    std::u16string found;
     const DOMNamedNodeMap* attributes = element.getAttributes();
     for (XMLSize_t i = 0; i < attributes->getLength(); ++i) {
         const DOMNode* attribute = attributes->item(i);
-        if (!XMLString::equals(attribute->getNamespaceURI(), XMLUni::fgXMLNSURIName)
-            || !XMLString::equals(attribute->getPrefix(), XMLUni::fgXMLNSString)
-            || !XMLString::equals(attribute->getNodeValue(), uri))
+        const auto [prefix, local] = Split(attribute->getNodeName());
+        if (prefix != u"xmlns" || !XMLString::equals(attribute->getNodeValue(), uri))
             continue;
-        found = attribute->getLocalName();
-        if (XMLString::equals(found, FallbackPrefix))
+        found = local;
+        if (found == FallbackPrefix)
             break;
     }
     return found;
@@ -40,14 +59,19 @@ WorkbookDocument::WorkbookDocument(DOMDocument* document)
     : document(document)
 {
     DOMElement* root = document->getDocumentElement();
-    elementPrefix = WithColon(root->getPrefix());
-    const XMLCh* bound = PrefixDeclaredFor(*root, Namespace);
-    if (!bound) {
-        const std::u16string declaration = std::u16string(u"xmlns:") + FallbackPrefix;
-        root->setAttributeNS(XMLUni::fgXMLNSURIName, declaration.c_str(), Namespace);
-        bound = FallbackPrefix;
+    // New elements: unprefixed where the default namespace is the format's, as in every file this program wrote.
+    if (!XMLString::equals(NamespaceOf(root, {}), Namespace)) {
+        std::u16string prefix = PrefixDeclaredFor(*root, Namespace);
+        elementPrefix = prefix.empty() ? std::u16string() : prefix + u":";
     }
-    attributePrefix = WithColon(bound);
+    std::u16string bound = PrefixDeclaredFor(*root, Namespace);
+    if (bound.empty()) {
+        bound = FallbackPrefix;
+        root->setAttribute((u"xmlns:" + bound).c_str(), Namespace);
+        if (elementPrefix.empty() && !XMLString::equals(NamespaceOf(root, {}), Namespace))
+            elementPrefix = bound + u":";
+    }
+    attributePrefix = bound + u":";
 }
 
 bool WorkbookDocument::IsWorkbook(const DOMDocument& document)
@@ -59,12 +83,22 @@ bool WorkbookDocument::Is(const DOMNode* node, const char16_t* localName)
 {
     if (!node || node->getNodeType() != DOMNode::ELEMENT_NODE)
         return false;
-    if (const XMLCh* local = node->getLocalName())
-        return XMLString::equals(local, localName) && XMLString::equals(node->getNamespaceURI(), Namespace);
-    // One this program added: its qualified name, prefixed or not, in the workbook's namespace by construction.
-    const XMLCh* name = node->getNodeName();
-    const int colon = XMLString::indexOf(name, u':');
-    return XMLString::equals(colon < 0 ? name : name + colon + 1, localName);
+    const auto [prefix, local] = Split(node->getNodeName());
+    return local == localName && XMLString::equals(NamespaceOf(node, prefix), Namespace);
+}
+
+const XMLCh* WorkbookDocument::AttributeOf(const DOMElement& element, const char16_t* localName)
+{
+    // Unprefixed attributes are in no namespace; the format's attributes are always prefixed.
+    const DOMNamedNodeMap* attributes = element.getAttributes();
+    for (XMLSize_t i = 0; i < attributes->getLength(); ++i) {
+        const DOMNode* attribute = attributes->item(i);
+        const auto [prefix, local] = Split(attribute->getNodeName());
+        if (!prefix.empty() && prefix != u"xmlns" && local == localName
+            && XMLString::equals(NamespaceOf(&element, prefix), Namespace))
+            return attribute->getNodeValue();
+    }
+    return nullptr;
 }
 
 DOMElement* WorkbookDocument::FindWorksheet(const std::u16string& name) const
@@ -74,8 +108,7 @@ DOMElement* WorkbookDocument::FindWorksheet(const std::u16string& name) const
     DOMElement* root = document->getDocumentElement();
     for (DOMElement* candidate = root->getFirstElementChild(); candidate;
          candidate = candidate->getNextElementSibling()) {
-        if (Is(candidate, u"Worksheet")
-            && XMLString::equals(candidate->getAttributeNS(Namespace, u"Name"), name.c_str()))
+        if (Is(candidate, u"Worksheet") && XMLString::equals(AttributeOf(*candidate, u"Name"), name.c_str()))
             return candidate;
     }
     return nullptr;
@@ -128,20 +161,11 @@ void WorkbookDocument::AppendCell(DOMElement* row, const std::u16string& text, c
     data->appendChild(document->createTextNode(text.c_str()));
 }
 
-const XMLCh* WorkbookDocument::NameOf(const DOMElement& worksheet) const
-{
-    if (worksheet.getLocalName())
-        return worksheet.getAttributeNS(Namespace, u"Name");
-    const std::u16string qualified = attributePrefix + u"Name";
-    return worksheet.getAttribute(qualified.c_str());
-}
-
-// New nodes carry the format's namespace and the prefixes the root declares for it, so the writer has no
-// declaration to add and the file reads as it always has.
+// New nodes are qualified names whose prefixes the root declares, as the parser makes them.
 DOMElement* WorkbookDocument::AppendElement(DOMElement* parent, const char16_t* name)
 {
     const std::u16string qualified = elementPrefix + name;
-    DOMElement* element = document->createElementNS(Namespace, qualified.c_str());
+    DOMElement* element = document->createElement(qualified.c_str());
     parent->appendChild(element);
     return element;
 }
@@ -149,5 +173,5 @@ DOMElement* WorkbookDocument::AppendElement(DOMElement* parent, const char16_t* 
 void WorkbookDocument::SetAttribute(DOMElement* element, const char16_t* name, const char16_t* value)
 {
     const std::u16string qualified = attributePrefix + name;
-    element->setAttributeNS(Namespace, qualified.c_str(), value);
+    element->setAttribute(qualified.c_str(), value);
 }
