@@ -476,7 +476,7 @@ bool StatisticsWorkbook::WriteWhole(const std::string& path)
     return true;
 }
 
-// The writer's defaults otherwise: no pretty-printing, the XML declaration, the document's own encoding.
+// The writer's defaults otherwise: no pretty-printing, the XML declaration.
 bool StatisticsWorkbook::Serialize(const DOMDocument* which, std::string& bytes) const
 {
     FirstProblem problems;
@@ -485,6 +485,9 @@ bool StatisticsWorkbook::Serialize(const DOMDocument* which, std::string& bytes)
     writer->getDomConfig()->setParameter(XMLUni::fgDOMErrorHandler, static_cast<DOMErrorHandler*>(&problems));
     DOMLSOutput* output = implementation->createLSOutput();
     output->setByteStream(&target);
+    // Always UTF-8, whatever encoding the file read declared: a declared encoding the library cannot write (UTF-7,
+    // say) must not make every later save fail.
+    output->setEncoding(u"UTF-8");
     bool written = false;
     CatchXercesErrors(problems.message, [&] { written = writer->write(which, output); });
     output->release();

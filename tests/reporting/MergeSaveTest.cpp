@@ -237,6 +237,23 @@ TEST_F(MergeSaveTest, WorkbookResavedByLibreOfficeKeepsOneWorksheetPerPupil)
     EXPECT_EQ(again.Listing({})->rows.size(), 4u);
 }
 
+TEST_F(MergeSaveTest, AnEncodingTheLibraryCannotWriteIsSavedAsUtf8)
+{
+    // Found by fuzzing: a readable workbook declaring UTF-7 made every later save fail.
+    WriteFile(bookFile,
+        "<?xml version=\"1.0\" encoding=\"UTF-7\"?><Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\" "
+        "xmlns:ss=\"urn:schemas-microsoft-com:office:spreadsheet\"><Worksheet ss:Name=\"Petya\"><Table><Row><Cell>"
+        "<Data ss:Type=\"String\">old</Data></Cell></Row></Table></Worksheet></Workbook>");
+
+    StatisticsWorkbook book(bookPath, L"Petya");
+    book.AddRow(L"new", L"1", L"Number");
+    ASSERT_TRUE(book.Save(L""));
+
+    const std::string file = ReadFile(bookFile);
+    EXPECT_THAT(file, ::testing::StartsWith(R"(<?xml version="1.0" encoding="UTF-8" standalone="no" ?>)"));
+    EXPECT_THAT(WorksheetsOf(file)[0].rows, ElementsAre(ElementsAre("old"), ElementsAre("new", "1")));
+}
+
 struct NamesCase {
     const char* story;
     std::wstring first;
