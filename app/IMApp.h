@@ -68,8 +68,12 @@ public:
     void StartAttempt(const std::wstring& name, IMDialogBase* popup);
 
     // Opens the results workbook of the results folder with the pupil's
-    // worksheet; an empty name keeps the workbook that is open.
+    // worksheet; an empty name keeps the workbook that is open. Rows that a
+    // run which ended without saving left in its journal are merged first.
     void OpenReport(const std::wstring& name);
+    // Merges into their workbooks the rows journalled by runs that ended
+    // without saving them (a crash, a power cut, a killed session).
+    void RecoverResults();
     // Writes the open workbook to its own file; nothing without one.
     long SaveReport();
     // Writes the open workbook to path; false when it could not be written.

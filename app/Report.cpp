@@ -8,6 +8,7 @@
 #include "platform/Utf8.h"
 #include "reporting/IMSaveAsDialog.h"
 #include "reporting/IMSelectPrinterDialog.h"
+#include "reporting/JournalReplay.h"
 #include "reporting/PrintListing.h"
 #include "reporting/StatisticsWorkbook.h"
 
@@ -17,9 +18,18 @@ template <class T> void IMApp<T>::OpenReport(const std::wstring& name)
         return;
     // The previous pupil's rows reach the disk before their workbook goes.
     SaveReport();
-    const std::wstring file = FromUtf8(FindResultsFolder()) + windowTitle + L".xls";
-    report = std::make_unique<StatisticsWorkbook>(file, name);
+    report.reset();
+    const std::string folder = FindResultsFolder();
+    ReplayJournals(folder);
+    report = std::make_unique<StatisticsWorkbook>(FromUtf8(folder) + windowTitle + L".xls", name);
+    // Every row is on the disk from the moment it is written.
+    report->KeepJournal();
     mainWindow->ConnectClosing(Tracked<EventSlot>(this, [this](const IMEvent&) { return SaveReport(); }));
+}
+
+template <class T> void IMApp<T>::RecoverResults()
+{
+    ReplayJournals(FindResultsFolder());
 }
 
 template <class T> bool IMApp<T>::SaveReportAs(const std::wstring& path)
@@ -62,6 +72,7 @@ template <class T> long IMApp<T>::PrintReport(const std::wstring& printer)
 }
 
 template void IMApp<App>::OpenReport(const std::wstring&);
+template void IMApp<App>::RecoverResults();
 template bool IMApp<App>::SaveReportAs(const std::wstring&);
 template long IMApp<App>::OnSaveAsClicked();
 template long IMApp<App>::OnPrintClicked();

@@ -50,6 +50,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "zvonkary: %s\n", e.what());
         return 1;
     }
+    // Rows a run left unsaved (a crash, a power cut) reach their workbook before anyone starts a new attempt.
+    app->RecoverResults();
     app->ShowStartPopup();
     RunMessageLoop(app->mainWindow);
     ReleaseApp();

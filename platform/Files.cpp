@@ -4,7 +4,10 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <string_view>
+#include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,14 +61,34 @@ int CreateFreshFile(const std::string& path)
     return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
 }
 
+// The folder part of `path` with its slash (empty for a bare name), and the name after it.
+std::pair<std::string, std::string> SplitPath(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {"", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+constexpr std::string_view TemporarySuffix = ".tmp";
+
 // A hidden name beside `path`, unlikely to be taken; CreateFreshFile still refuses it when it is.
 std::string TemporaryNameBeside(const std::string& path)
 {
     static thread_local std::mt19937 random {std::random_device {}()};
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return folder + "." + name + "." + std::to_string(random() % 1000000000u) + ".tmp";
+    const auto [folder, name] = SplitPath(path);
+    return folder + "." + name + "." + std::to_string(random() % 1000000000u) + std::string(TemporarySuffix);
+}
+
+// Whether `entry` is a name TemporaryNameBeside gives for a file called `name`: "." name "." digits ".tmp".
+bool IsTemporaryNameOf(std::string_view entry, const std::string& name)
+{
+    const std::size_t prefix = name.size() + 2;
+    if (entry.size() <= prefix + TemporarySuffix.size() || entry[0] != '.' || entry.substr(1, name.size()) != name
+        || entry[name.size() + 1] != '.' || !entry.ends_with(TemporarySuffix))
+        return false;
+    const std::string_view digits = entry.substr(prefix, entry.size() - prefix - TemporarySuffix.size());
+    return digits.size() <= 10 && digits.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 // The contents and the permission bits of the new file reach the disk before the rename makes it visible.
@@ -85,6 +108,31 @@ bool FillAndSync(int fd, std::string_view contents, const std::string& path, std
         return false;
     }
     return true;
+}
+
+// A fresh temporary file beside `path`, filled and flushed; its name goes to `temporary`.
+bool WriteTemporaryBeside(
+    const std::string& path, std::string_view contents, std::string& temporary, std::string& whyNot)
+{
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = TemporaryNameBeside(path);
+        fd = CreateFreshFile(temporary);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        whyNot = Describe("cannot create a new file beside", path);
+        return false;
+    }
+    bool done = FillAndSync(fd, contents, path, whyNot);
+    if (::close(fd) != 0 && done) {
+        whyNot = Describe("cannot close the new", path);
+        done = false;
+    }
+    if (!done)
+        ::unlink(temporary.c_str());
+    return done;
 }
 
 std::string Timestamp()
@@ -154,32 +202,49 @@ CopyOutcome CopyToFreshFile(const std::string& path, const std::string& backupPa
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents, std::string& whyNot)
 {
     std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = TemporaryNameBeside(path);
-        fd = CreateFreshFile(temporary);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0) {
-        whyNot = Describe("cannot create a new file beside", path);
+    if (!WriteTemporaryBeside(path, contents, temporary, whyNot))
         return false;
-    }
-    bool done = FillAndSync(fd, contents, path, whyNot);
-    if (::close(fd) != 0 && done) {
-        whyNot = Describe("cannot close the new", path);
-        done = false;
-    }
-    if (done && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
         whyNot = Describe("cannot rename the new file over", path);
-        done = false;
-    }
-    if (!done) {
         ::unlink(temporary.c_str());
         return false;
     }
     SyncFolder(FolderOf(path));
     return true;
+}
+
+bool WriteNewFileAtomically(const std::string& path, std::string_view contents, bool& nameTaken, std::string& whyNot)
+{
+    nameTaken = false;
+    std::string temporary;
+    if (!WriteTemporaryBeside(path, contents, temporary, whyNot))
+        return false;
+    // link, unlike rename, refuses a name that exists.
+    const bool linked = ::link(temporary.c_str(), path.c_str()) == 0;
+    if (!linked) {
+        nameTaken = errno == EEXIST;
+        whyNot = Describe("cannot create", path);
+    }
+    ::unlink(temporary.c_str());
+    SyncFolder(FolderOf(path));
+    return linked;
+}
+
+int RemoveStaleTemporaries(const std::string& path)
+{
+    const auto [folder, name] = SplitPath(path);
+    DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!listing)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        if (IsTemporaryNameOf(entry->d_name, name) && ::unlink((folder + entry->d_name).c_str()) == 0)
+            ++removed;
+    }
+    ::closedir(listing);
+    if (removed > 0)
+        SyncFolder(FolderOf(path));
+    return removed;
 }
 
 bool KeepBackupOfFile(const std::string& path, std::string& backupPath, std::string& whyNot)
@@ -207,15 +272,41 @@ bool KeepBackupOfFile(const std::string& path, std::string& backupPath, std::str
     return false;
 }
 
-ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes)
+namespace {
+
+FileVersion VersionOf(const struct stat& info)
+{
+    const auto nanoseconds
+        = [](const timespec& time) { return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec; };
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+        static_cast<std::int64_t>(info.st_size), nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)};
+}
+
+}  // namespace
+
+std::optional<FileVersion> VersionOfFile(const std::string& path)
+{
+    struct stat info { };
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return VersionOf(info);
+}
+
+ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::optional<FileVersion>* version)
 {
     bytes.clear();
+    if (version)
+        version->reset();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::Absent : ReadOutcome::Unreadable;
     struct stat info { };
-    if (::fstat(fd, &info) == 0 && info.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    if (::fstat(fd, &info) == 0) {
+        if (info.st_size > 0)
+            bytes.reserve(static_cast<std::size_t>(info.st_size));
+        if (version)
+            *version = VersionOf(info);
+    }
     char buffer[65536];
     ssize_t got = 0;
     while ((got = ReadSome(fd, buffer, sizeof buffer)) > 0)

@@ -16,13 +16,36 @@
 // umask); a replaced one keeps its permission bits.
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents, std::string& whyNot);
 
+// Writes `contents` as the new file `path`, which must not exist yet: it appears whole or not at all, and a file of
+// that name made meanwhile by someone else is never replaced. `nameTaken` tells that the name was taken.
+bool WriteNewFileAtomically(const std::string& path, std::string_view contents, bool& nameTaken, std::string& whyNot);
+
+// Removes the temporary files that ReplaceFileAtomically and WriteNewFileAtomically leave beside `path` when the
+// process dies before it can rename or remove them. Only call this while no other writer of `path` can be at work
+// (under the lock that writers of the file share). Returns how many were removed.
+int RemoveStaleTemporaries(const std::string& path);
+
 // Keeps the file `path` under the name `path` + "." + the local time as YYYYMMDD-HHMMSS (with "-2", "-3"… appended
 // when that name is taken), and puts that name into `backupPath`. The file itself stays in place.
 bool KeepBackupOfFile(const std::string& path, std::string& backupPath, std::string& whyNot);
 
+// One version of a file's contents: which file the path named and its size and times when it was looked at. A file
+// replaced (renamed over) or changed in place since has another version.
+struct FileVersion {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modified = 0;  // nanoseconds
+    std::int64_t changed = 0;   // nanoseconds, the inode's change time
+    friend bool operator==(const FileVersion&, const FileVersion&) = default;
+};
+// The version of the file `path` names now, or nothing when it names none.
+std::optional<FileVersion> VersionOfFile(const std::string& path);
+
 enum class ReadOutcome { Read, Absent, Unreadable };
-// Reads the whole file `path` into `bytes`. Absent when there is no such file.
-ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes);
+// Reads the whole file `path` into `bytes`. Absent when there is no such file. `version`, when given, receives the
+// version of the file read, taken before reading, so that a change made while reading counts as another version.
+ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::optional<FileVersion>* version = nullptr);
 
 // Which file a path names now (its device and inode), or nothing when it names none.
 struct FileIdentity {

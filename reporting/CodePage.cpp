@@ -71,6 +71,33 @@ std::string CodePage::Narrow(std::wstring_view text) const
     return bytes;
 }
 
+std::u16string CodePage::NameToUtf16(std::wstring_view name) const
+{
+    const std::string narrowed = Narrow(name);
+    bool exact = narrowed.size() == name.size();
+    for (std::size_t i = 0; exact && i < name.size(); ++i)
+        exact = narrowed[i] != Unrepresentable || name[i] == L'?';
+    if (exact)
+        return ToUtf16(narrowed);
+    std::u16string text;
+    text.reserve(name.size());
+    for (wchar_t c : name) {
+        if (c == L'"')
+            c = L'\'';
+        const bool isSurrogate = c >= 0xD800 && c < 0xE000;
+        if (!XmlCanCarry(c) || c < 0 || c > 0x10FFFF || isSurrogate || c == 0xFFFE || c == 0xFFFF) {
+            text.push_back(u'?');
+        } else if (c > 0xFFFF) {
+            const char32_t offset = static_cast<char32_t>(c) - 0x10000;
+            text.push_back(static_cast<char16_t>(0xD800 + (offset >> 10)));
+            text.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
+        } else {
+            text.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return text;
+}
+
 std::u16string CodePage::ToUtf16(std::string_view bytes) const
 {
     // A single-byte code page gives exactly one UTF-16 unit per byte.

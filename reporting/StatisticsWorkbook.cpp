@@ -1,6 +1,8 @@
 #include "reporting/StatisticsWorkbook.h"
 
+#include <cstdlib>
 #include <stdexcept>
+#include <utility>
 
 #include <xercesc/dom/DOM.hpp>
 #include <xercesc/framework/MemBufFormatTarget.hpp>
@@ -14,10 +16,12 @@
 
 #include "data/EmbeddedData.h"
 #include "platform/DebugOutput.h"
+#include "platform/FileLock.h"
 #include "platform/Files.h"
 #include "platform/FontEngine.h"
 #include "platform/Messages.h"
 #include "platform/Utf8.h"
+#include "platform/Warning.h"
 
 using namespace XERCES_CPP_NAMESPACE;
 
@@ -124,8 +128,9 @@ public:
     std::string message;  // empty while nothing went wrong
 };
 
-// Parses a workbook from memory. Returns the document, which the caller owns, or null with `whyNot` set. Plain
-// qualified names: the workbook's prefixes ("ss:Name") are part of the names, as the rest of this class uses them.
+// Parses a workbook from memory. Returns the document, which the caller owns, or null with `whyNot` set. Nothing is
+// validated and no schema is looked for, so the well-formedness scanner does; namespaces are resolved where they
+// matter by WorkbookDocument, not by the parser for every node.
 DOMDocument* ParseWorkbook(
     DOMImplementation& implementation, std::string_view bytes, const XMLCh* systemId, std::string& whyNot)
 {
@@ -136,6 +141,11 @@ DOMDocument* ParseWorkbook(
     DOMLSParser* parser = implementation.createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS, nullptr);
     DOMConfiguration* config = parser->getDomConfig();
     config->setParameter(XMLUni::fgDOMNamespaces, false);
+    config->setParameter(XMLUni::fgXercesScannerName, static_cast<const void*>(XMLUni::fgWFXMLScanner));
+    config->setParameter(XMLUni::fgDOMValidate, false);
+    config->setParameter(XMLUni::fgDOMValidateIfSchema, false);
+    config->setParameter(XMLUni::fgXercesSchema, false);
+    config->setParameter(XMLUni::fgXercesLoadSchema, false);
     config->setParameter(XMLUni::fgDOMErrorHandler, static_cast<DOMErrorHandler*>(&problems));
     config->setParameter(XMLUni::fgXercesUserAdoptsDOMDocument, true);
     // Any file another account has written must not make the program read a further file or a URL, nor blow up in
@@ -205,30 +215,21 @@ std::wstring Widen(std::u16string_view units)
     return text;
 }
 
-// Calls f for every element named `name` below `root`, in document order, as getElementsByTagName lists them. Walked
-// by hand: a live node list per row costs more than the whole listing.
-template <class F> void ForEachDescendant(const DOMElement* root, const char16_t* name, F&& f)
+// The lock file every save of `path` takes: hidden, beside it.
+std::string LockPathOf(const std::string& path)
 {
-    const DOMElement* element = root->getFirstElementChild();
-    while (element) {
-        if (XMLString::equals(element->getTagName(), name))
-            f(element);
-        if (const DOMElement* child = element->getFirstElementChild()) {
-            element = child;
-            continue;
-        }
-        while (element && element != root && !element->getNextElementSibling()) {
-            const DOMNode* parent = element->getParentNode();
-            element = parent == root ? nullptr : static_cast<const DOMElement*>(parent);
-        }
-        if (element)
-            element = element->getNextElementSibling();
-    }
+    const std::size_t slash = path.rfind('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    return path.substr(0, start) + "." + path.substr(start) + ".lock";
 }
 
-bool IsWorkbook(const DOMDocument& document)
+// The folder part of `path` with its slash (empty for a bare name), and the file's name.
+std::pair<std::string, std::string> SplitPath(const std::string& path)
 {
-    return XMLString::equals(document.getDocumentElement()->getTagName(), u"Workbook");
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {"", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
 }  // namespace
@@ -237,6 +238,14 @@ bool IsWorkbook(const DOMDocument& document)
 
 StatisticsWorkbook::XmlLibrary::XmlLibrary()
 {
+    // The library's first initialisation is the costly one; it is made once for the process and undone at exit, so
+    // that each workbook's own counted initialisation is cheap.
+    static const bool processWide = [] {
+        XMLPlatformUtils::Initialize("en_US");
+        std::atexit([] { XMLPlatformUtils::Terminate(); });
+        return true;
+    }();
+    (void)processWide;
     XMLPlatformUtils::Initialize("en_US");
 }
 
@@ -247,35 +256,50 @@ StatisticsWorkbook::XmlLibrary::~XmlLibrary()
 
 StatisticsWorkbook::StatisticsWorkbook(const std::wstring& fileName, const std::wstring& sheetName)
     : fileName(ToCodePage(fileName))
-    , sheetName(ToCodePage(sheetName))
+    , sheetName(codePage.NameToUtf16(sheetName))
+    , pupilName(sheetName)
 {
     implementation = DOMImplementationRegistry::getDOMImplementation(u"LS");
-    OpenDocument(codePage.ToFileName(this->fileName));
-    FindOrAddWorksheet();
+    const std::string path = codePage.ToFileName(this->fileName);
+    // Temporary files of a save that died are gone once no save of the file is at work.
+    if (const std::unique_ptr<FileLock> lock = FileLock::TryExisting(LockPathOf(path)))
+        RemoveStaleTemporaries(path);
+    OpenDocument(path);
+    layout = std::make_unique<WorkbookDocument>(document);
+    worksheet = layout->FindWorksheet(this->sheetName);
+    if (!worksheet)
+        worksheet = layout->AddWorksheet(this->sheetName);
 }
 
 StatisticsWorkbook::~StatisticsWorkbook()
 {
     // Before xmlLibrary terminates the library.
+    layout.reset();
     document->release();
+}
+
+DOMDocument* StatisticsWorkbook::Parse(const std::string& bytes, std::string& whyNot) const
+{
+    const std::u16string systemId = codePage.ToUtf16(fileName);
+    DOMDocument* parsed = ParseWorkbook(*implementation, bytes, systemId.c_str(), whyNot);
+    if (parsed && !WorkbookDocument::IsWorkbook(*parsed)) {
+        whyNot = "the root element is not the Workbook of XML Spreadsheet 2003";
+        parsed->release();
+        parsed = nullptr;
+    }
+    return parsed;
 }
 
 void StatisticsWorkbook::OpenDocument(const std::string& path)
 {
     std::string bytes;
     std::string whyNot;
-    const ReadOutcome outcome = ReadWholeFile(path, bytes);
-    if (outcome == ReadOutcome::Read) {
-        const std::u16string systemId = codePage.ToUtf16(fileName);
-        document = ParseWorkbook(*implementation, bytes, systemId.c_str(), whyNot);
-        if (document && !IsWorkbook(*document)) {
-            whyNot = "the root element is not Workbook";
-            document->release();
-            document = nullptr;
-        }
-    } else if (outcome == ReadOutcome::Unreadable) {
+    std::optional<FileVersion> version;
+    const ReadOutcome outcome = ReadWholeFile(path, bytes, &version);
+    if (outcome == ReadOutcome::Read && (document = Parse(bytes, whyNot)))
+        diskVersion = version;
+    else if (outcome == ReadOutcome::Unreadable)
         whyNot = "cannot read it";
-    }
 
     if (!document && outcome != ReadOutcome::Absent) {
         if (const std::optional<FileIdentity> existing = IdentifyFile(path)) {
@@ -292,108 +316,192 @@ void StatisticsWorkbook::OpenDocument(const std::string& path)
     }
 }
 
-void StatisticsWorkbook::FindOrAddWorksheet()
+void StatisticsWorkbook::KeepJournal()
 {
-    DOMElement* root = document->getDocumentElement();
-    const std::u16string name = codePage.ToUtf16(sheetName);
-    // Worksheets are children of Workbook. Walking the children, not every descendant, keeps opening a long-used
-    // workbook quick: the rows of all pupils are never visited.
-    for (DOMElement* candidate = root->getFirstElementChild(); candidate;
-         candidate = candidate->getNextElementSibling()) {
-        if (XMLString::equals(candidate->getTagName(), u"Worksheet")
-            && XMLString::equals(candidate->getAttribute(u"ss:Name"), name.c_str())) {
-            worksheet = candidate;
-            return;
-        }
-    }
-
-    worksheet = AppendElement(root, u"Worksheet");
-    worksheet->setAttribute(u"ss:Name", name.c_str());
-    DOMElement* table = AppendElement(worksheet, u"Table");
-    // The name column, then the value column, in points.
-    for (const char16_t* width : {u"240", u"96"}) {
-        DOMElement* column = AppendElement(table, u"Column");
-        column->setAttribute(u"ss:AutoFitWidth", u"0");
-        column->setAttribute(u"ss:Width", width);
-    }
-}
-
-DOMElement* StatisticsWorkbook::FindTable() const
-{
-    return static_cast<DOMElement*>(worksheet->getElementsByTagName(u"Table")->item(0));
-}
-
-DOMElement* StatisticsWorkbook::FindOrAddTable()
-{
-    if (DOMElement* table = FindTable())
-        return table;
-    return AppendElement(worksheet, u"Table");
-}
-
-DOMElement* StatisticsWorkbook::AppendElement(DOMElement* parent, const char16_t* name)
-{
-    DOMElement* element = document->createElement(name);
-    parent->appendChild(element);
-    return element;
+    const auto [folder, name] = SplitPath(codePage.ToFileName(fileName));
+    journal = std::make_unique<ResultsJournal>(folder);
+    journalWorkbook = name;
 }
 
 void StatisticsWorkbook::AddRow(const std::wstring& name, const std::wstring& value, const std::wstring& type)
 {
-    DOMElement* row = AppendElement(FindOrAddTable(), u"Row");
-    AppendCell(row, name, L"String");
-    AppendCell(row, value, type);
-}
-
-void StatisticsWorkbook::AppendCell(DOMElement* row, const std::wstring& text, const std::wstring& type)
-{
-    DOMElement* data = AppendElement(AppendElement(row, u"Cell"), u"Data");
-    data->setAttribute(u"ss:Type", ToDocument(type).c_str());
-    data->appendChild(document->createTextNode(ToDocument(text).c_str()));
+    JournalEntry entry;
+    entry.name = name;
+    entry.value = value;
+    entry.type = type;
+    AddRowToDocument({ToDocument(name), ToDocument(value), ToDocument(type), false}, std::move(entry));
 }
 
 void StatisticsWorkbook::AddSeparatorRow()
 {
-    AppendElement(FindOrAddTable(), u"Row");
+    JournalEntry entry;
+    entry.empty = true;
+    AddRowToDocument({{}, {}, {}, true}, std::move(entry));
+}
+
+void StatisticsWorkbook::AddRowToDocument(const DocumentRow& row, JournalEntry entry)
+{
+    layout->AppendRow(layout->FindOrAddTable(worksheet), row);
+    unmerged.push_back(row);
+    savedBeside = false;
+    if (journal) {
+        entry.workbook = journalWorkbook;
+        entry.sheet = pupilName;
+        journal->Append(entry);
+    }
 }
 
 bool StatisticsWorkbook::Save(const std::wstring& path)
 {
-    const std::string target = codePage.ToFileName(path.empty() ? fileName : ToCodePage(path));
-    MemBufFormatTarget contents(1 << 20);
-    if (!Serialize(contents))
+    const std::string own = codePage.ToFileName(fileName);
+    const std::string target = path.empty() ? own : codePage.ToFileName(ToCodePage(path));
+    const std::optional<FileIdentity> targetFile = IdentifyFile(target);
+    // A save-as that names the workbook's own file is a save of it: a plain write would drop other programs' rows.
+    if (target == own || (targetFile && targetFile == IdentifyFile(own)))
+        return SaveMerging() != SaveOutcome::Failed;
+    return WriteWhole(target);
+}
+
+StatisticsWorkbook::SaveOutcome StatisticsWorkbook::SaveMerging()
+{
+    // Nothing new since the rows went beside the locked workbook: saving them beside again helps no one, and would
+    // keep the program waiting once more.
+    if (savedBeside)
+        return SaveOutcome::SavedBeside;
+    const std::string path = codePage.ToFileName(fileName);
+    std::string whyNot;
+    bool busy = false;
+    const std::unique_ptr<FileLock> lock = FileLock::Acquire(LockPathOf(path), lockWait, whyNot, busy);
+    if (!lock && busy)
+        return SaveBeside(path, whyNot);
+    if (!lock) {
+        OutputWarning("the results were not saved to " + path + ": " + whyNot);
+        return SaveOutcome::Failed;
+    }
+    RemoveStaleTemporaries(path);
+    // The file as this workbook last read or wrote it: this document is that file plus the new rows.
+    if (diskVersion && VersionOfFile(path) == diskVersion) {
+        if (!WriteWhole(path))
+            return SaveOutcome::Failed;
+        MarkMerged(path);
+        return SaveOutcome::Merged;
+    }
+    return MergeInto(path);
+}
+
+StatisticsWorkbook::SaveOutcome StatisticsWorkbook::MergeInto(const std::string& path)
+{
+    std::string bytes;
+    std::string whyNot;
+    const ReadOutcome outcome = ReadWholeFile(path, bytes);
+    DOMDocument* onDisk = outcome == ReadOutcome::Read ? Parse(bytes, whyNot) : nullptr;
+    if (!onDisk) {
+        // Absent: this workbook is all there is. Not a workbook: it is kept as a backup, and this one replaces it.
+        if (outcome != ReadOutcome::Absent && !unreadableFile)
+            unreadableFile = IdentifyFile(path);
+        if (!WriteWhole(path))
+            return SaveOutcome::Failed;
+        MarkMerged(path);
+        return SaveOutcome::Merged;
+    }
+
+    auto merged = std::make_unique<WorkbookDocument>(onDisk);
+    DOMElement* sheet = merged->FindWorksheet(sheetName);
+    if (!sheet)
+        sheet = merged->AddWorksheet(sheetName);
+    if (!unmerged.empty()) {
+        DOMElement* table = merged->FindOrAddTable(sheet);
+        for (const DocumentRow& row : unmerged)
+            merged->AppendRow(table, row);
+    }
+    std::string contents;
+    if (!Serialize(onDisk, contents) || !ReplaceFileAtomically(path, contents, whyNot)) {
+        OutputDebugString("StatisticsWorkbook: not saved, " + whyNot);
+        merged.reset();
+        onDisk->release();
+        return SaveOutcome::Failed;
+    }
+    // The merged workbook is the file now, other programs' rows included: it becomes this workbook's document.
+    layout = std::move(merged);
+    document->release();
+    document = onDisk;
+    worksheet = sheet;
+    MarkMerged(path);
+    return SaveOutcome::Merged;
+}
+
+StatisticsWorkbook::SaveOutcome StatisticsWorkbook::SaveBeside(const std::string& path, const std::string& whyLocked)
+{
+    std::string contents;
+    if (!Serialize(document, contents))
+        return SaveOutcome::Failed;
+    const bool xls = path.ends_with(".xls");
+    const std::string stem = xls ? path.substr(0, path.size() - 4) : path;
+    std::string whyNot = "no free name beside it";
+    for (int number = 2; number < 1000; ++number) {
+        const std::string beside = stem + " (" + std::to_string(number) + ")" + (xls ? ".xls" : "");
+        bool nameTaken = false;
+        if (WriteNewFileAtomically(beside, contents, nameTaken, whyNot)) {
+            OutputWarning(whyLocked + "; the results were saved to " + beside + " instead");
+            savedBeside = true;
+            return SaveOutcome::SavedBeside;
+        }
+        if (!nameTaken)
+            break;
+    }
+    OutputWarning(whyLocked + "; the results could not be saved beside it either: " + whyNot);
+    return SaveOutcome::Failed;
+}
+
+void StatisticsWorkbook::MarkMerged(const std::string& path)
+{
+    diskVersion = VersionOfFile(path);
+    unmerged.clear();
+    if (journal)
+        journal->Retire();
+}
+
+bool StatisticsWorkbook::WriteWhole(const std::string& path)
+{
+    std::string contents;
+    if (!Serialize(document, contents))
         return false;
-    if (!KeepBackupBeforeReplacing(target))
+    if (!KeepBackupBeforeReplacing(path))
         return false;
     std::string whyNot;
-    const std::string_view bytes(reinterpret_cast<const char*>(contents.getRawBuffer()), contents.getLen());
-    if (!ReplaceFileAtomically(target, bytes, whyNot)) {
+    if (!ReplaceFileAtomically(path, contents, whyNot)) {
         OutputDebugString("StatisticsWorkbook: not saved, " + whyNot);
         return false;
     }
     return true;
 }
 
-// The writer's defaults: no pretty-printing, the XML declaration, the document's own encoding.
-bool StatisticsWorkbook::Serialize(MemBufFormatTarget& target)
+// The writer's defaults otherwise: no pretty-printing, the XML declaration.
+bool StatisticsWorkbook::Serialize(const DOMDocument* which, std::string& bytes) const
 {
     FirstProblem problems;
+    MemBufFormatTarget target(1 << 20);
     DOMLSSerializer* writer = implementation->createLSSerializer();
     writer->getDomConfig()->setParameter(XMLUni::fgDOMErrorHandler, static_cast<DOMErrorHandler*>(&problems));
     DOMLSOutput* output = implementation->createLSOutput();
     output->setByteStream(&target);
+    // Always UTF-8, whatever encoding the file read declared: a declared encoding the library cannot write (UTF-7,
+    // say) must not make every later save fail.
+    output->setEncoding(u"UTF-8");
     bool written = false;
-    CatchXercesErrors(problems.message, [&] { written = writer->write(document, output); });
+    CatchXercesErrors(problems.message, [&] { written = writer->write(which, output); });
     output->release();
     writer->release();
     if (!written || !problems.message.empty()) {
         OutputDebugString("StatisticsWorkbook: not saved, the writer failed: " + problems.message);
         return false;
     }
+    bytes.assign(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
     return true;
 }
 
-// Only the very file found unreadable at opening is kept, and only once: a save-as over some other file replaces
-// that file as the user asked.
+// Only the very file found unreadable is kept, and only once: a save-as over some other file replaces that file as
+// the user asked.
 bool StatisticsWorkbook::KeepBackupBeforeReplacing(const std::string& path)
 {
     if (!unreadableFile || IdentifyFile(path) != unreadableFile)
@@ -419,7 +527,7 @@ std::wstring StatisticsWorkbook::FileName() const
 
 std::optional<PrintListing> StatisticsWorkbook::Listing(const ReportHeader& header) const
 {
-    const DOMElement* table = FindTable();
+    const DOMElement* table = WorkbookDocument::FindTable(worksheet);
     if (!table)
         return std::nullopt;
     PrintListing listing;

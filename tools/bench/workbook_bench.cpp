@@ -1,6 +1,8 @@
 // Opening the statistics workbook of a class, adding one attempt's rows and saving it: what a pupil waits for between
 // finishing an exercise and the next screen. The class has 30 pupils with 50 attempts each; the target is 30 ms or
-// less for the whole sequence (OpenAddAttemptSave). OpenOnly and SaveOnly split that figure in two.
+// less for the whole sequence (OpenAddAttemptSave). OpenOnly and SaveOnly split that figure in two. MergeSave is a
+// save after another program saved the file meanwhile, so it is read again and merged (target 40 ms or less);
+// JournalledRow is one row written with its journal entry flushed to the disk (target: a median of 5 ms or less).
 
 #include <benchmark/benchmark.h>
 
@@ -109,7 +111,36 @@ void SaveOnly(benchmark::State& state)
             state.SkipWithError("Save failed");
 }
 
+void MergeSave(benchmark::State& state)
+{
+    const ClassWorkbook& theClass = TheClass();
+    theClass.ResetWorkingCopy();
+    StatisticsWorkbook book(theClass.WorkingPath(), PupilName(Pupils / 2));
+    for (auto _ : state) {
+        state.PauseTiming();
+        // Another program's save: a new file in its place, which this workbook has not read.
+        theClass.ResetWorkingCopy();
+        AddAttempt(book, AttemptsPerPupil);
+        state.ResumeTiming();
+        if (book.SaveMerging() != StatisticsWorkbook::SaveOutcome::Merged)
+            state.SkipWithError("merge failed");
+    }
+}
+
+void JournalledRow(benchmark::State& state)
+{
+    const ClassWorkbook& theClass = TheClass();
+    theClass.ResetWorkingCopy();
+    StatisticsWorkbook book(theClass.WorkingPath(), PupilName(Pupils / 2));
+    book.KeepJournal();
+    int number = 0;
+    for (auto _ : state)
+        book.AddRow(L"Общее время работы с упражнением. с.", std::to_wstring(++number), L"Number");
+}
+
 BENCHMARK(OpenAddAttemptSave)->Unit(benchmark::kMillisecond);
+BENCHMARK(MergeSave)->Unit(benchmark::kMillisecond);
+BENCHMARK(JournalledRow)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(OpenOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(SaveOnly)->Unit(benchmark::kMillisecond);
 

@@ -1,0 +1,141 @@
+// Results that a run could not save: a run killed in the middle of an attempt leaves its rows in the journal, and the
+// next start merges them into the workbook, once; a results folder that cannot be written costs the attempt nothing.
+
+#include "AppHarness.h"
+#include "reporting/ChildProcess.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace workbook_test;
+
+namespace {
+
+const std::string WorkbookName = "00917 Игра «Звонкары».xls";
+
+class ResultsRecoveryTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        ::setenv("ZVONKARY_RESULTS_DIR", folder.path.c_str(), 1);
+    }
+    void TearDown() override
+    {
+        ::unsetenv("ZVONKARY_RESULTS_DIR");
+        AppTest::TearDown();
+    }
+    std::vector<Worksheet> Sheets() const { return WorksheetsOf(ReadFile(folder.Utf8(WorkbookName))); }
+    bool AnyJournal() const
+    {
+        for (const std::string& name : folder.Listing())
+            if (name.ends_with(".journal"))
+                return true;
+        return false;
+    }
+};
+
+TEST_F(ResultsRecoveryTest, RowsOfARunKilledMidAttemptAreInTheWorkbookOnceAfterTheNextStart)
+{
+    // The run: a pupil starts, finishes one attempt (rows 1 to 4), starts the next one (row 1 again) and is killed.
+    Signal written;
+    ChildProcess run([&] {
+        app->OpenReport(L"Маша Иванова");
+        app->SetPupilName(L"Маша Иванова");
+        StartStep();
+        Complete();
+        PlayPraise();
+        // Enter on the result screen: the step again, without an instruction.
+        app->SetNextStep(L"Dialog1");
+        app->NextStep();
+        written.Send();
+        for (;;)
+            ::pause();
+        return true;
+    });
+    ASSERT_TRUE(written.Await());
+    run.Kill();
+    ASSERT_FALSE(std::filesystem::exists(folder.Utf8(WorkbookName))) << "the run never saved";
+    ASSERT_TRUE(AnyJournal());
+
+    // The next start, twice over: the rows are there once.
+    for (int start = 0; start < 2; ++start) {
+        app->RecoverResults();
+        const auto sheets = Sheets();
+        ASSERT_EQ(sheets.size(), 1u);
+        EXPECT_EQ(sheets[0].name, "Маша Иванова");
+        const auto& rows = sheets[0].rows;
+        ASSERT_EQ(rows.size(), 5u) << "start " << start;
+        EXPECT_EQ(rows[0][0], "Время начала работы с упражнением");
+        EXPECT_EQ(rows[1][0], "Количество дополнительных вызовов инструкций");
+        EXPECT_EQ(rows[2][0], "Общее время работы с упражнением. с.");
+        EXPECT_TRUE(rows[3].empty());
+        EXPECT_EQ(rows[4][0], "Время начала работы с упражнением");
+        EXPECT_FALSE(AnyJournal());
+    }
+}
+
+TEST_F(ResultsRecoveryTest, RowsAreMergedWhenTheNextPupilStarts)
+{
+    ChildProcess run([&] {
+        app->OpenReport(L"Петя");
+        app->AddStatisticsRow(L"Петя", L"1", L"Number");
+        ::kill(::getpid(), SIGKILL);
+        return false;
+    });
+    run.Wait();
+
+    app->OpenReport(L"Маша");
+    app->AddStatisticsRow(L"Маша", L"2", L"Number");
+    app->SaveReport();
+
+    const auto sheets = Sheets();
+    ASSERT_EQ(sheets.size(), 2u);
+    EXPECT_EQ(sheets[0].name, "Петя");
+    EXPECT_EQ(sheets[0].rows, (std::vector<std::vector<std::string>> {{"Петя", "1"}}));
+    EXPECT_EQ(sheets[1].rows, (std::vector<std::vector<std::string>> {{"Маша", "2"}}));
+}
+
+// The non-empty lines of a text.
+std::size_t LineCount(const std::string& text)
+{
+    std::stringstream stream(text);
+    std::size_t count = 0;
+    for (std::string line; std::getline(stream, line);)
+        count += line.empty() ? 0 : 1;
+    return count;
+}
+
+TEST_F(ResultsRecoveryTest, ReadOnlyResultsFolderCostsTheAttemptNothing)
+{
+    app->OpenReport(L"Маша Иванова");
+    app->SetPupilName(L"Маша Иванова");
+    // The folder can no longer be written. Permission bits do not stop root, which the tests may run as; a folder that
+    // is gone stops everyone.
+    const std::filesystem::path results = folder.path;
+    if (::geteuid() == 0)
+        std::filesystem::remove_all(results);
+    else
+        ::chmod(results.c_str(), 0555);
+
+    ::testing::internal::CaptureStderr();
+    StartStep();
+    Complete();
+    PlayPraise();
+    const std::string log = ::testing::internal::GetCapturedStderr();
+    ::chmod(results.c_str(), 0755);
+
+    EXPECT_EQ(LineCount(log), 1u) << log;
+    EXPECT_NE(log.find("journal"), std::string::npos) << log;
+    // The attempt went on to the result screen, and its rows are still the workbook's.
+    EXPECT_EQ(app->stepDialog, nullptr);
+    const auto listing = app->report->Listing({});
+    ASSERT_TRUE(listing);
+    EXPECT_EQ(listing->rows.size(), 4u);
+}
+
+}  // namespace
