@@ -104,7 +104,7 @@ class Display:
         self.Run(["xdotool"] + [str(a) for a in args])
 
     def MoveTo(self, x: float, y: float) -> None:
-        self.Xdotool("mousemove", "--sync", *self.ScreenPoint(x, y))
+        self.Xdotool("mousemove", *self.ScreenPoint(x, y))
 
     def Click(self, x: float, y: float) -> None:
         # The move comes first, on its own: the program's controls learn what is under the mouse from moves.

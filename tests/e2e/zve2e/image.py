@@ -160,10 +160,13 @@ def _Close(a: tuple, b: tuple, tolerance: int) -> bool:
 
 
 def PictureMatch(view: GameView, picture: Picture, x: int, y: int, region=None, step: int = 3,
-                 tolerance: int = 10) -> float:
+                 tolerance: int = None) -> float:
     """The share (0..1) of the picture's opaque pixels, sampled every `step` pixels, that the screen shows unchanged
     with the picture's top-left corner at (x, y). `region` (left, top, right, bottom, in the picture's coordinates)
-    limits the comparison to a part of the picture that nothing else covers."""
+    limits the comparison to a part of the picture that nothing else covers. The tolerance per channel is small
+    for a screen showing the picture pixel for pixel and larger for a scaled one, whose scaler blends neighbours."""
+    if tolerance is None:
+        tolerance = 10 if view.exact else 40
     left, top, right, bottom = region or (0, 0, picture.width, picture.height)
     total = same = 0
     for py in range(top, bottom, step):

@@ -24,7 +24,7 @@ ScreenTimeout = 30
 
 class Session:
     def __init__(self, program: Path, output: Path, width: int = 800, height: int = 600):
-        self.program = Path(program)
+        self.program = Path(program).resolve()
         self.output = Path(output)
         if self.output.exists():
             shutil.rmtree(self.output)
@@ -87,7 +87,10 @@ class Session:
                 raise Failure(f"the program ended (exit status {self.game.process.returncode}) while waiting for {what}")
             view = self.View()
             return view if check(view) else None
-        return WaitFor(what, Look, timeout, interval=0.1)
+        started = time.monotonic()
+        view = WaitFor(what, Look, timeout, interval=0.1)
+        print(f"    saw {what} after {time.monotonic() - started:.1f} s", flush=True)
+        return view
 
     def Save(self, view, name: str) -> Path:
         path = self.output / name
