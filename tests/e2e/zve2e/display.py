@@ -33,8 +33,10 @@ class Display:
         self.processes = []
         read, write = os.pipe()
         # -displayfd: the server picks a free display number and writes it to the pipe once it accepts clients.
+        # -ardelay: no auto-repeat of its own, even when a busy machine delays the release of a key xdotool pressed
+        # (a repeated F1 would close the instruction it just opened).
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", f"{width}x{height}x24",
-                                 "-nolisten", "tcp", "-noreset"], pass_fds=(write,),
+                                 "-nolisten", "tcp", "-noreset", "-ardelay", "600000"], pass_fds=(write,),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         self.processes.append(xvfb)
