@@ -112,7 +112,7 @@ def PlayheadShown(view: image.GameView) -> bool:
     left, top, right, bottom = PlayheadBox
     for x in range(left, right):
         hits = sum(1 for y in range(top + 10, bottom - 10, 20)
-                   if image._Close(view.Pixel(x, y), PlayheadColour, 40))
+                   if image.Near(view.Pixel(x, y), PlayheadColour, 40))
         if hits >= 7:
             return True
     return False

@@ -125,9 +125,6 @@ class Display:
             args += ["mouseup", 1]
         self.Xdotool(*args)
 
-    def Release(self) -> None:
-        self.Xdotool("mouseup", 1)
-
     def Key(self, *keys: str) -> None:
         self.Xdotool("key", "--delay", 60, *keys)
 

@@ -2,7 +2,6 @@
 written to a file, watched through screenshots, and left behind with a screenshot and its log when a check fails.
 """
 
-import os
 import signal
 import struct
 import subprocess

@@ -144,18 +144,8 @@ class GameView:
     def Pixel(self, x: int, y: int) -> tuple:
         return self.shot.Pixel(*self.ToScreen(x, y))
 
-    def Rgb(self) -> bytes:
-        """The 800x600 picture, sampled back from the screen."""
-        if self.exact:
-            return self.shot.rgb
-        out = bytearray()
-        for y in range(GameHeight):
-            for x in range(GameWidth):
-                out += bytes(self.Pixel(x, y))
-        return bytes(out)
 
-
-def _Close(a: tuple, b: tuple, tolerance: int) -> bool:
+def Near(a: tuple, b: tuple, tolerance: int) -> bool:
     return abs(a[0] - b[0]) <= tolerance and abs(a[1] - b[1]) <= tolerance and abs(a[2] - b[2]) <= tolerance
 
 
@@ -181,31 +171,6 @@ def PictureMatch(view: GameView, picture: Picture, x: int, y: int, region=None, 
             if a != 255:
                 continue
             total += 1
-            if _Close(view.Pixel(sx, sy), (r, g, b), tolerance):
+            if Near(view.Pixel(sx, sy), (r, g, b), tolerance):
                 same += 1
     return same / total if total else 0.0
-
-
-def Changed(a: GameView, b: GameView, box: tuple, tolerance: int = 24, step: int = 2) -> float:
-    """The share of the pixels in box (left, top, right, bottom) that differ between two screenshots."""
-    left, top, right, bottom = box
-    total = differ = 0
-    for y in range(top, bottom, step):
-        for x in range(left, right, step):
-            total += 1
-            if not _Close(a.Pixel(x, y), b.Pixel(x, y), tolerance):
-                differ += 1
-    return differ / total if total else 0.0
-
-
-def MeanColour(view: GameView, box: tuple, step: int = 2) -> tuple:
-    left, top, right, bottom = box
-    sums = [0, 0, 0]
-    count = 0
-    for y in range(top, bottom, step):
-        for x in range(left, right, step):
-            p = view.Pixel(x, y)
-            for i in range(3):
-                sums[i] += p[i]
-            count += 1
-    return tuple(s / count for s in sums)
