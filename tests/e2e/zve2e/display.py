@@ -113,10 +113,13 @@ class Display:
         self.MoveTo(x, y)
         self.Xdotool("click", 1)
 
-    def Drag(self, start: tuple, end: tuple, steps: int = 8, release: bool = True) -> None:
-        """Presses the left button at start, moves in steps to end and releases it there."""
-        self.MoveTo(*start)
-        args = ["mousedown", 1]
+    def Drag(self, start: tuple, end: tuple, steps: int = 8, press: bool = True, release: bool = True) -> None:
+        """Presses the left button at start (unless it is held already), moves in steps to end and releases it
+        there (unless asked to keep holding it)."""
+        args = []
+        if press:
+            self.MoveTo(*start)
+            args += ["mousedown", 1]
         for i in range(1, steps + 1):
             x = start[0] + (end[0] - start[0]) * i / steps
             y = start[1] + (end[1] - start[1]) * i / steps
