@@ -2,6 +2,9 @@
 
 #include "platform/DebugOutput.h"
 #include "platform/Utf8.h"
+#include "platform/WindowManager.h"
+
+#include <algorithm>
 
 #include <SDL.h>
 
@@ -18,16 +21,26 @@ std::unique_ptr<PlatformWindow> PlatformWindow::Create(const std::wstring& title
     std::unique_ptr<PlatformWindow> result(new PlatformWindow);
     // Full screen starts as a borderless window over the whole display: a
     // desktop without a window manager never answers the full-screen request,
-    // and SDL would then draw for a screen-sized window that stayed small.
+    // and the window then covers the screen all the same.
     SDL_Rect bounds {SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, result->letterbox.backBufferWidth,
         result->letterbox.backBufferHeight};
-    if (fullscreen && SDL_GetDisplayBounds(0, &bounds) != 0)
-        bounds = {SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, result->letterbox.backBufferWidth,
-            result->letterbox.backBufferHeight};
+    SDL_Rect display {};
+    const bool overDisplay = fullscreen && SDL_GetDisplayBounds(0, &display) == 0;
+    if (overDisplay)
+        bounds = display;
     const Uint32 flags = SDL_WINDOW_HIDDEN | (fullscreen ? SDL_WINDOW_BORDERLESS : SDL_WINDOW_RESIZABLE);
     result->window = SDL_CreateWindow(ToUtf8(title).c_str(), bounds.x, bounds.y, bounds.w, bounds.h, flags);
-    if (result->window && fullscreen)
+    if (result->window && fullscreen && HasWindowManager(result->window)) {
+        // SDL waits after showing the window until it sees the window manager
+        // move and resize it (100 ms at most); a window that already has the
+        // display's size never changes, so it starts smaller and the wait ends
+        // as soon as the window manager has made it full screen.
+        if (overDisplay) {
+            SDL_SetWindowSize(result->window, std::max(1, display.w / 2), std::max(1, display.h / 2));
+            SDL_SetWindowPosition(result->window, display.x + display.w / 4, display.y + display.h / 4);
+        }
         SDL_SetWindowFullscreen(result->window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
     if (!result->window) {
         if (error)
             *error = std::string("cannot create the window: ") + SDL_GetError();

@@ -106,11 +106,14 @@ void PrintJob::Finish(int jobNumber, unsigned doneMessage)
         std::lock_guard lock(mutex);
         state = jobNumber > 0 ? State::Printed : State::Failed;
         number = std::max(jobNumber, 0);
-        changed.notify_all();
     }
     if (doneMessage)
         PostMessage(doneMessage, serial, static_cast<std::uint32_t>(number));
     Jobs().Remove();
+    // Whoever waits for this job wakes when everything above is done: the job is no longer counted as running.
+    std::lock_guard lock(mutex);
+    over = true;
+    changed.notify_all();
 }
 
 PrintJob::State PrintJob::GetState() const
@@ -128,7 +131,7 @@ int PrintJob::JobNumber() const
 bool PrintJob::Wait(std::chrono::milliseconds timeout) const
 {
     std::unique_lock lock(mutex);
-    return changed.wait_for(lock, timeout, [this] { return state != State::Running; });
+    return changed.wait_for(lock, timeout, [this] { return over; });
 }
 
 int PrintJob::Running()

@@ -66,8 +66,9 @@ private:
     void Finish(int jobNumber, unsigned doneMessage);
 
     const std::uint32_t serial;
-    mutable std::mutex mutex;                 // guards state and number
+    mutable std::mutex mutex;                 // guards state, number and over
     mutable std::condition_variable changed;  // notified when the job is over
     State state = State::Running;
+    bool over = false;  // the end is posted and the job no longer counts as running
     int number = 0;
 };
