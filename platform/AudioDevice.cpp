@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <alsa/asoundlib.h>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -21,6 +22,11 @@ void QuietAlsaUnlessDebugging()
 
 class AudioDevice final : public AudioOutput {
 public:
+    explicit AudioDevice(AudioTap tap)
+        : tap(std::move(tap))
+    {
+    }
+
     ~AudioDevice() override
     {
         // Closing waits for a running callback, so the mixer is idle before the base goes.
@@ -43,7 +49,7 @@ public:
         wanted.freq = Rate;
         wanted.format = AUDIO_S16SYS;
         wanted.channels = Channels;
-        wanted.samples = 1024;  // 23 ms, far inside the feeding threads' half-second lead
+        wanted.samples = DeviceBufferFrames;  // far inside the lead of the feeding threads' half buffers
         wanted.callback = &AudioDevice::Callback;
         wanted.userdata = this;
         SDL_AudioSpec obtained {};
@@ -59,7 +65,11 @@ private:
     static void SDLCALL Callback(void* self, Uint8* stream, int bytes)
     {
         const std::size_t frames = static_cast<std::size_t>(bytes) / (Channels * sizeof(std::int16_t));
-        static_cast<AudioDevice*>(self)->Mix(reinterpret_cast<std::int16_t*>(stream), frames);
+        auto* device = static_cast<AudioDevice*>(self);
+        auto* out = reinterpret_cast<std::int16_t*>(stream);
+        device->Mix(out, frames);
+        if (device->tap)
+            device->tap(out, frames);
     }
 
     static bool Fail(const char* what)
@@ -68,15 +78,16 @@ private:
         return false;
     }
 
+    AudioTap tap;                   // set before the device opens, read only by the callback
     SDL_AudioDeviceID device = 0;   // 0 until opened
     bool subsystemStarted = false;  // SDL counts subsystem starts; each needs its quit
 };
 
 }  // namespace
 
-std::unique_ptr<AudioOutput> OpenAudioDevice()
+std::unique_ptr<AudioOutput> OpenAudioDevice(AudioTap tap)
 {
-    auto output = std::make_unique<AudioDevice>();
+    auto output = std::make_unique<AudioDevice>(std::move(tap));
     if (!output->Open())
         return nullptr;
     return output;

@@ -4,6 +4,12 @@
 //     decoding threads and mixer included; reports the CPU time of the whole
 //     process per second of audio as a percentage of one core (goal: <= 3 %).
 //   EightStreamsOnDevice: the same on SDL's dummy device in real time.
+//   PressToFirstSample: a brick's sound started as a press starts it, on the
+//     real SDL device (the dummy driver unless SDL_AUDIODRIVER names another),
+//     to the moment its first frames are handed to the device; reports the
+//     median and the largest of the presses, and the same plus the device's
+//     own buffer, which is when the frames are at the latest heard
+//     (goal: <= 25 ms).
 //   DecodeFile: decoding a 25 s stereo 44.1 kHz Vorbis file through
 //     SoundSource in half-second pieces, as a stream does; reports the same
 //     file's time in `ffmpeg -threads 1 -i file.ogg -f null -` run from here,
@@ -14,11 +20,14 @@
 #include "data/EmbeddedData.h"
 #include "media/sound/CSoundSystem.h"
 #include "media/sound/SoundSource.h"
+#include "platform/AudioDevice.h"
 #include "platform/AudioManualOutput.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -127,6 +136,63 @@ void EightStreamsOnDevice(benchmark::State& state)
 }
 // With no stream at all it shows what the device itself costs.
 BENCHMARK(EightStreamsOnDevice)->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(0)->Arg(8);
+
+double SteadyMs()
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void PressToFirstSample(benchmark::State& state)
+{
+    SDL_setenv("SDL_AUDIODRIVER", "dummy", 0);
+    std::atomic<bool> listening {false};
+    std::atomic<double> heardAt {0};
+    auto tap = [&](const std::int16_t* frames, std::size_t count) {
+        if (!listening.load())
+            return;
+        if (std::any_of(frames, frames + count * AudioOutput::Channels, [](std::int16_t s) { return s != 0; })) {
+            heardAt.store(SteadyMs());
+            listening.store(false);
+        }
+    };
+    CSoundSystem system;
+    std::unique_ptr<AudioOutput> device = OpenAudioDevice(tap);
+    if (!device || system.InitSound(std::move(device)) != 0) {
+        state.SkipWithError("no audio device");
+        return;
+    }
+    const auto bytes = SoundBytes("137");
+    const std::uint32_t id = system.CreateSoundFromMemory(L"137", bytes.data(), bytes.size());
+    std::vector<double> latencies;
+    unsigned phase = 1;
+    for (auto _ : state) {
+        heardAt.store(0);
+        listening.store(true);
+        const double pressed = SteadyMs();
+        system.Play(id);
+        while (heardAt.load() == 0 && SteadyMs() - pressed < 1000)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        listening.store(false);
+        if (heardAt.load() == 0) {
+            state.SkipWithError("the sound never reached the device");
+            break;
+        }
+        latencies.push_back(heardAt.load() - pressed);
+        system.Stop(id);
+        // The next press falls at another point of the device's period.
+        phase = phase * 1103515245u + 12345u;
+        std::this_thread::sleep_for(std::chrono::microseconds(20000 + phase % 12000));
+    }
+    if (latencies.empty())
+        return;
+    std::sort(latencies.begin(), latencies.end());
+    const double buffer = 1000.0 * DeviceBufferFrames / AudioOutput::Rate;
+    state.counters["median_ms"] = latencies[latencies.size() / 2];
+    state.counters["max_ms"] = latencies.back();
+    state.counters["device_buffer_ms"] = buffer;
+    state.counters["median_heard_ms"] = latencies[latencies.size() / 2] + buffer;
+}
+BENCHMARK(PressToFirstSample)->Unit(benchmark::kMillisecond)->Iterations(100);
 
 // Wall time of the ffmpeg command, and the decoding time it reports itself.
 struct FfmpegTime {
