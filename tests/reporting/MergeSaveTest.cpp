@@ -38,27 +38,6 @@ std::vector<std::string> Names(const std::vector<Worksheet>& sheets)
     return names;
 }
 
-bool OnPath(const std::string& program)
-{
-    const char* path = std::getenv("PATH");
-    std::stringstream folders(path ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');)
-        if (!folder.empty() && ::access((folder + "/" + program).c_str(), X_OK) == 0)
-            return true;
-    return false;
-}
-
-// The non-empty lines of a file.
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::stringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        if (!line.empty() && line != "\r")
-            lines.push_back(line);
-    return lines;
-}
-
 TEST_F(MergeSaveTest, TwoWorkbooksOfOneFileKeepEachOthersPupils)
 {
     StatisticsWorkbook first(bookPath, L"Петя");

@@ -527,27 +527,6 @@ INSTANTIATE_TEST_SUITE_P(StatisticsWorkbookTest, CraftedFile,
 // ---------------------------------------------------------------------------------------------------------------------
 // A spreadsheet application reads the file
 
-bool OnPath(const std::string& program)
-{
-    const char* path = std::getenv("PATH");
-    std::stringstream folders(path ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');)
-        if (!folder.empty() && ::access((folder + "/" + program).c_str(), X_OK) == 0)
-            return true;
-    return false;
-}
-
-// The lines of a CSV file, without a trailing empty one.
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::stringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        if (!line.empty() && line != "\r")
-            lines.push_back(line);
-    return lines;
-}
-
 TEST_F(StatisticsWorkbookTest, LibreOfficeReadsEveryPupilsRows)
 {
     if (!OnPath("soffice"))

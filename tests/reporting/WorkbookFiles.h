@@ -12,10 +12,34 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/DebugOutput.h"
 #include "platform/Utf8.h"
 
 namespace workbook_test {
+
+// Whether `program` is an executable in one of the folders of PATH.
+inline bool OnPath(const std::string& program)
+{
+    const char* path = std::getenv("PATH");
+    std::stringstream folders(path ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');)
+        if (!folder.empty() && ::access((folder + "/" + program).c_str(), X_OK) == 0)
+            return true;
+    return false;
+}
+
+// The non-empty lines of a text (a CSV file, say); a line holding only a carriage return counts as empty.
+inline std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::stringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        if (!line.empty() && line != "\r")
+            lines.push_back(line);
+    return lines;
+}
 
 // A folder of its own under the system's temporary folder, removed with everything in it.
 class TemporaryFolder {

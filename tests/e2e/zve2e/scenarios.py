@@ -37,6 +37,17 @@ def Worked(s) -> int:
     return int(time.monotonic() - s.began) + 2
 
 
+def CloseFromExitPanelAndCheck(s, game, name: str, attempts) -> None:
+    """F12 and Close on the exit panel end the program; the workbook holds `attempts` for `name`."""
+    s.Step("F12, Close")
+    s.display.Key("F12")
+    s.WaitForScreen("the exit panel", s.screens.ExitPanel)
+    s.Press(PanelClose)
+    s.WaitForExit()
+    s.Step("reads the workbook")
+    workbook.CheckWorkbook(game.workbook, name, attempts)
+
+
 def WholeAttempt(s) -> None:
     """A whole attempt with a Cyrillic name, every step as the pupil does it; the workbook holds its rows, and
     LibreOffice reads them back."""
@@ -94,13 +105,7 @@ def F1AndExitPanelThenTwoAttempts(s) -> None:
     s.display.Key("Return")
     s.WaitForBoard(since)
     second = workbook.Attempt(before2, Now())
-    s.Step("F12, Close")
-    s.display.Key("F12")
-    s.WaitForScreen("the exit panel", s.screens.ExitPanel)
-    s.Press(PanelClose)
-    s.WaitForExit()
-    s.Step("reads the workbook")
-    workbook.CheckWorkbook(game.workbook, name, [first, second])
+    CloseFromExitPanelAndCheck(s, game, name, [first, second])
 
 
 def WindowManagerClose(s) -> None:
@@ -197,13 +202,7 @@ def KillAndRestart(s) -> None:
     game = s.Start()
     board, before, after = BeginAttempt(s, name)
     again = workbook.Attempt(before, after)
-    s.Step("F12, Close")
-    s.display.Key("F12")
-    s.WaitForScreen("the exit panel", s.screens.ExitPanel)
-    s.Press(PanelClose)
-    s.WaitForExit()
-    s.Step("reads the workbook")
-    workbook.CheckWorkbook(game.workbook, name, [killed, again])
+    CloseFromExitPanelAndCheck(s, game, name, [killed, again])
 
 
 All = {
