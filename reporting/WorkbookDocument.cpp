@@ -130,12 +130,11 @@ DOMElement* WorkbookDocument::AddWorksheet(const std::u16string& name)
 
 DOMElement* WorkbookDocument::FindTable(const DOMElement* worksheet)
 {
-    DOMElement* found = nullptr;
-    ForEachDescendant(worksheet, u"Table", [&](const DOMElement* table) {
-        if (!found)
-            found = const_cast<DOMElement*>(table);
-    });
-    return found;
+    // A worksheet's table is one of its children; its rows are not looked at.
+    for (DOMElement* child = worksheet->getFirstElementChild(); child; child = child->getNextElementSibling())
+        if (Is(child, u"Table"))
+            return child;
+    return nullptr;
 }
 
 DOMElement* WorkbookDocument::FindOrAddTable(DOMElement* worksheet)
