@@ -22,6 +22,7 @@
 #include "platform/Messages.h"
 #include "platform/Utf8.h"
 #include "platform/Warning.h"
+#include "reporting/RecyclingMemory.h"
 
 using namespace XERCES_CPP_NAMESPACE;
 
@@ -241,7 +242,9 @@ StatisticsWorkbook::XmlLibrary::XmlLibrary()
     // The library's first initialisation is the costly one; it is made once for the process and undone at exit, so
     // that each workbook's own counted initialisation is cheap.
     static const bool processWide = [] {
-        XMLPlatformUtils::Initialize("en_US");
+        // Never destroyed: the library may still give memory back while the program ends.
+        static auto* const memory = new RecyclingMemoryManager;
+        XMLPlatformUtils::Initialize("en_US", nullptr, nullptr, memory);
         std::atexit([] { XMLPlatformUtils::Terminate(); });
         return true;
     }();
