@@ -98,12 +98,7 @@ TEST_F(MergeSaveTest, TwoProcessesSavingAtOnceKeepBothPupilsRows)
 
     if (!OnPath("soffice"))
         GTEST_SKIP() << "soffice is not installed (Debian package libreoffice-calc-nogui)";
-    const std::string command = "cd '" + folder.path.string() + "' && timeout 90 soffice -env:UserInstallation=file://"
-        + folder.path.string()
-        + "/profile --headless --convert-to "
-          "'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1' "
-          "--outdir csv 'Класс.xls' >soffice.log 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << ReadFile(folder.Utf8("soffice.log"));
+    ASSERT_TRUE(ConvertToCsv(folder, "Класс.xls")) << ReadFile(folder.Utf8("soffice.log"));
     for (const char* pupil : {"Петя", "Маша"}) {
         const auto lines = Lines(ReadFile(folder.Utf8(std::string("csv/Класс-") + pupil + ".csv")));
         ASSERT_EQ(lines.size(), static_cast<std::size_t>(Saves)) << pupil;

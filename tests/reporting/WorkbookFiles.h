@@ -133,4 +133,18 @@ inline std::vector<Worksheet> WorksheetsOf(const std::string& file)
     return sheets;
 }
 
+// Has LibreOffice convert every worksheet of `workbook` in `folder` to its own UTF-8 CSV file in `folder`/csv
+// (named "<workbook>-<sheet>.csv"), with a private profile so that it runs headless and as any user; its output goes
+// to `folder`/soffice.log. Whether it succeeded.
+inline bool ConvertToCsv(const TemporaryFolder& folder, const std::string& workbook)
+{
+    const std::string command = "cd '" + folder.path.string() + "' && timeout 90 soffice -env:UserInstallation=file://"
+        + folder.path.string()
+        + "/profile --headless --convert-to "
+          "'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1' "
+          "--outdir csv '"
+        + workbook + "' >soffice.log 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
 }  // namespace workbook_test
