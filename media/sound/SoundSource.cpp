@@ -8,7 +8,12 @@
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -30,6 +35,58 @@ int SeekFile(void* file, ogg_int64_t offset, int origin)
 long TellFile(void* file)
 {
     return static_cast<long>(ftello(static_cast<std::FILE*>(file)));
+}
+
+// Decoded samples to 16 bits as the decoder's own 16-bit output makes them:
+// scaled by 32768, rounded to nearest, held to the 16-bit range.
+#if defined(__SSE2__)
+__m128i ToSamples(__m128 values)
+{
+    const __m128 scaled = _mm_mul_ps(values, _mm_set1_ps(32768.0f));
+    const __m128 held = _mm_max_ps(_mm_min_ps(scaled, _mm_set1_ps(32767.0f)), _mm_set1_ps(-32768.0f));
+    return _mm_cvtps_epi32(held);
+}
+#endif
+
+std::int16_t ToSample(float value)
+{
+    // The same steps as the vector form, so both agree even on a NaN.
+    const float scaled = value * 32768.0f;
+    const float held = scaled < 32767.0f ? (scaled > -32768.0f ? scaled : -32768.0f) : 32767.0f;
+    return static_cast<std::int16_t>(std::lrint(held));
+}
+
+void ConvertMono(const float* in, std::int16_t* out, std::uint32_t frames)
+{
+    std::uint32_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= frames; i += 8) {
+        const __m128i low = ToSamples(_mm_loadu_ps(in + i));
+        const __m128i high = ToSamples(_mm_loadu_ps(in + i + 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(low, high));
+    }
+#endif
+    for (; i < frames; ++i)
+        out[i] = ToSample(in[i]);
+}
+
+void ConvertStereo(const float* left, const float* right, std::int16_t* out, std::uint32_t frames)
+{
+    std::uint32_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 4 <= frames; i += 4) {
+        const __m128i l = ToSamples(_mm_loadu_ps(left + i));
+        const __m128i r = ToSamples(_mm_loadu_ps(right + i));
+        // l0 r0 l1 r1 | l2 r2 l3 r3
+        const __m128i low = _mm_unpacklo_epi32(l, r);
+        const __m128i high = _mm_unpackhi_epi32(l, r);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_packs_epi32(low, high));
+    }
+#endif
+    for (; i < frames; ++i) {
+        out[2 * i] = ToSample(left[i]);
+        out[2 * i + 1] = ToSample(right[i]);
+    }
 }
 
 }  // namespace
@@ -131,16 +188,27 @@ std::uint32_t SoundSource::ReadPcm(unsigned char* dst, std::uint32_t maxBytes)
     const std::uint64_t remaining = static_cast<std::uint64_t>(totalFrames - tell) * bytesPerFrame;
     const auto wanted = static_cast<std::uint32_t>(std::min<std::uint64_t>(maxBytes, remaining));
     const std::uint32_t whole = wanted - wanted % static_cast<std::uint32_t>(bytesPerFrame);
-    std::uint32_t written = 0;
-    while (written < whole) {
+    const std::uint32_t frames = whole / static_cast<std::uint32_t>(bytesPerFrame);
+    auto* out = reinterpret_cast<std::int16_t*>(dst);
+    std::uint32_t done = 0;
+    while (done < frames) {
+        float** pcm = nullptr;
         int link = 0;
-        const long got = ov_read(decoder.get(), reinterpret_cast<char*>(dst + written),
-            static_cast<int>(std::min<std::uint32_t>(whole - written, 1u << 30)), 0, 2, 1, &link);
+        const long got = ov_read_float(
+            decoder.get(), &pcm, static_cast<int>(std::min<std::uint32_t>(frames - done, 1u << 20)), &link);
         if (got <= 0)
             break;  // the end, or an error: both end the data here
-        written += static_cast<std::uint32_t>(got);
+        const vorbis_info* info = ov_info(decoder.get(), link);
+        if (info == nullptr || info->channels != channels)
+            break;  // a chained stream that changes its channels cannot go on in this format
+        const auto count = static_cast<std::uint32_t>(got);
+        if (channels == 1)
+            ConvertMono(pcm[0], out + done, count);
+        else
+            ConvertStereo(pcm[0], pcm[1], out + 2 * static_cast<std::size_t>(done), count);
+        done += count;
     }
-    return written;
+    return done * static_cast<std::uint32_t>(bytesPerFrame);
 }
 
 bool SoundSource::Rewind()

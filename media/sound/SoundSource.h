@@ -31,8 +31,10 @@ public:
     bool OpenFile(std::wstring_view path);
 
     // Decodes up to maxBytes (whole frames) of interleaved signed 16-bit
-    // little-endian samples, stopping at the playable length, at the end of
-    // the data or at a decoding error. Returns the bytes written.
+    // samples in the machine's byte order, the samples the decoder's own
+    // 16-bit output gives, stopping at the playable length, at the end of the
+    // data, at a decoding error or where a chained stream changes its number
+    // of channels. Returns the bytes written.
     std::uint32_t ReadPcm(unsigned char* dst, std::uint32_t maxBytes);
     // Back to the first sample; false when the decoder cannot seek there.
     bool Rewind();

@@ -5,7 +5,11 @@
 #include "support/VorbisFixture.h"
 
 #include <gtest/gtest.h>
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -138,4 +142,75 @@ TEST(SoundSource, ResourceSoundsAreShortenedAgainstTheirMemoryLength)
     ASSERT_EQ(memory.Channels(), 2);
     EXPECT_EQ(resource.TotalFrames(), memory.TotalFrames() - 3528);
     EXPECT_EQ(ReadAll(resource).size(), static_cast<std::size_t>(resource.TotalFrames()) * 4);
+}
+
+// The samples are the decoder's own 16-bit output, including sounds that the
+// encoder's ringing pushes beyond full scale, in mono and stereo and in the
+// pieces the sound buffer asks for.
+TEST(SoundSource, DecodesTheSamplesOfTheDecodersOwn16BitOutput)
+{
+    struct Case {
+        int channels;
+        float amplitude;
+        std::uint32_t piece;
+    };
+    for (const Case c : {Case {2, 0.4f, 88200}, Case {2, 3.0f, 1003 * 4}, Case {1, 3.0f, 22050}, Case {1, 0.9f, 2}}) {
+        VorbisParams params;
+        params.channels = c.channels;
+        params.frames = 30011;
+        params.amplitude = c.amplitude;
+        params.rich = true;
+        const auto bytes = EncodeVorbis(params);
+        const auto path = WriteTemporaryFile(bytes, "zv-reference");
+
+        std::vector<unsigned char> reference;
+        OggVorbis_File file {};
+        ASSERT_EQ(ov_fopen(path.string().c_str(), &file), 0);
+        std::vector<char> chunk(4096);
+        int link = 0;
+        for (long got; (got = ov_read(&file, chunk.data(), static_cast<int>(chunk.size()), 0, 2, 1, &link)) > 0;)
+            reference.insert(reference.end(), chunk.begin(), chunk.begin() + got);
+        ov_clear(&file);
+        std::filesystem::remove(path);
+
+        SoundSource source;
+        ASSERT_TRUE(source.OpenMemory(bytes.data(), bytes.size()));
+        const auto ours = ReadAll(source, c.piece);
+        ASSERT_EQ(ours.size(), reference.size()) << c.channels << " channels, amplitude " << c.amplitude;
+        EXPECT_TRUE(ours == reference) << c.channels << " channels, amplitude " << c.amplitude;
+        if (c.amplitude > 1) {
+            std::vector<std::int16_t> samples(reference.size() / 2);
+            std::memcpy(samples.data(), reference.data(), reference.size());
+            EXPECT_TRUE(std::any_of(samples.begin(), samples.end(), [](std::int16_t s) { return s == 32767; }))
+                << "the loud case reaches full scale";
+        }
+    }
+}
+
+// Two files one after the other make a chained stream. A chain that keeps the
+// format plays through; one that turns from stereo to mono ends where it turns.
+TEST(SoundSource, PlaysAChainUntilItsNumberOfChannelsChanges)
+{
+    struct Case {
+        int secondChannels;
+        std::size_t expectedBytes;
+    };
+    for (const Case c : {Case {2, (12000 + 8000) * 4}, Case {1, 12000 * 4}}) {
+        VorbisParams first;
+        first.frames = 12000;
+        VorbisParams second;
+        second.channels = c.secondChannels;
+        second.frames = 8000;
+        second.serial = 0x5A57;
+        auto bytes = EncodeVorbis(first);
+        const auto tail = EncodeVorbis(second);
+        bytes.insert(bytes.end(), tail.begin(), tail.end());
+
+        SoundSource source;
+        ASSERT_TRUE(source.OpenMemory(bytes.data(), bytes.size()));
+        EXPECT_EQ(source.Channels(), 2);
+        // From the beginning, as every playback starts (vorbisfile leaves a chain opened at its last link).
+        ASSERT_TRUE(source.Rewind());
+        EXPECT_EQ(ReadAll(source, 4096).size(), c.expectedBytes) << c.secondChannels << " channels in the second link";
+    }
 }

@@ -54,7 +54,7 @@ std::vector<unsigned char> EncodeVorbis(const VorbisParams& params)
     vorbis_block block;
     vorbis_block_init(&dsp, &block);
     ogg_stream_state stream;
-    ogg_stream_init(&stream, 0x5A56);
+    ogg_stream_init(&stream, params.serial);
 
     std::vector<unsigned char> out;
     ogg_page page;

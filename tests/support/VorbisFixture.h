@@ -15,6 +15,7 @@ struct VorbisParams {
     double frequency = 440.0;     // left channel; the right one sounds a fifth higher
     bool rich = false;            // chords with overtones and a little noise, as music costs to decode
     float quality = 0.4f;         // libvorbisenc VBR quality, -0.1 to 1
+    int serial = 0x5A56;          // the logical stream's serial number; links of a chain differ
 };
 
 // The complete Ogg Vorbis file.
