@@ -36,7 +36,7 @@ public:
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
 
-    std::unique_ptr<AudioWakeEvent> CreateWakeEvent() override { return std::make_unique<AutoResetEvent>(); }
+    std::unique_ptr<AudioWakeEvent> CreateWakeEvent() override { return std::make_unique<BeatWakeEvent>(); }
 
     // Opens and starts the default device; false after a debug line naming SDL's reason.
     bool Open()

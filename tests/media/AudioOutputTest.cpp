@@ -364,6 +364,31 @@ TEST(AutoResetEvent, ASetBeforeTheWaitIsKeptAndConsumedOnce)
     EXPECT_EQ(event.Wait(std::chrono::milliseconds(1)), WakeReason::TimedOut);
 }
 
+// The device's feeding threads wake together on a shared beat, each within one period.
+TEST(BeatWakeEvent, EndsTheWaitOnTheNextBeatOfTheSteadyClock)
+{
+    using namespace std::chrono;
+    using Time = BeatWakeEvent::Clock::time_point;
+    struct Case {
+        nanoseconds now;
+        milliseconds period;
+        nanoseconds beat;
+    };
+    for (const Case c : {
+             Case {0ns, 20ms, 20ms}, Case {1ns, 20ms, 20ms}, Case {19'999'999ns, 20ms, 20ms},
+             Case {20ms, 20ms, 40ms},  // a wait started on the beat lasts a whole period
+             Case {hours(24 * 400) + 37ms, 20ms, hours(24 * 400) + 40ms}, Case {37ms, 0ms, 37ms},  // no period: no wait
+         }) {
+        const Time now(duration_cast<BeatWakeEvent::Clock::duration>(c.now));
+        EXPECT_EQ(BeatWakeEvent::NextBeat(now, c.period).time_since_epoch(), c.beat) << c.now.count() << " ns";
+    }
+
+    BeatWakeEvent event;
+    event.Set();
+    EXPECT_EQ(event.Wait(milliseconds(20)), WakeReason::Signalled);
+    EXPECT_EQ(event.Wait(milliseconds(1)), WakeReason::TimedOut);
+}
+
 TEST(AudioDevice, OpensThroughSDLOrReportsNoDevice)
 {
     // SDL's dummy driver opens like a real device, without a sound card.
