@@ -100,6 +100,7 @@ public:
     IMConnection repeatCloser;                             // closes an instruction opened with F1
     std::unique_ptr<IMConnectionBlock> repeatCloserBlock;  // holds it back during the F1 press that opened it
     std::unique_ptr<StatisticsWorkbook> report;            // the open workbook, or null
+    bool reportSavedOnClosing = false;                     // the main window's Closing saves whichever workbook is open
     std::wstring windowTitle;                              // the main window's title and the results file's name
     bool instructionActive = false;                        // an instruction screen is open
     std::int32_t extraInstructionCalls = 0;                // F1 repetitions since the step started

@@ -24,7 +24,11 @@ template <class T> void IMApp<T>::OpenReport(const std::wstring& name)
     report = std::make_unique<StatisticsWorkbook>(FromUtf8(folder) + windowTitle + L".xls", name);
     // Every row is on the disk from the moment it is written.
     report->KeepJournal();
-    mainWindow->ConnectClosing(Tracked<EventSlot>(this, [this](const IMEvent&) { return SaveReport(); }));
+    // One slot saves whichever workbook is open, however many pupils the run has had.
+    if (!reportSavedOnClosing) {
+        mainWindow->ConnectClosing(Tracked<EventSlot>(this, [this](const IMEvent&) { return SaveReport(); }));
+        reportSavedOnClosing = true;
+    }
 }
 
 template <class T> void IMApp<T>::RecoverResults()

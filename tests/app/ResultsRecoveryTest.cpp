@@ -100,6 +100,26 @@ TEST_F(ResultsRecoveryTest, RowsAreMergedWhenTheNextPupilStarts)
     EXPECT_EQ(sheets[1].rows, (std::vector<std::vector<std::string>> {{"Маша", "2"}}));
 }
 
+// A class taking turns at one computer: every pupil's rows are saved, and closing the window saves the workbook once,
+// not once for every pupil the run has had.
+TEST_F(ResultsRecoveryTest, PupilsTakingTurnsAreSavedAndClosingSavesOnce)
+{
+    const std::size_t slotsBefore = app->mainWindow->Closing.num_slots();
+    for (const wchar_t* pupil : {L"Маша", L"Петя", L"Оля"}) {
+        app->OpenReport(pupil);
+        app->AddStatisticsRow(pupil, L"1", L"Number");
+    }
+    EXPECT_EQ(app->mainWindow->Closing.num_slots(), slotsBefore + 1);
+    app->mainWindow->Closing(IMEvent(app->mainWindow, 0));
+
+    const auto sheets = Sheets();
+    ASSERT_EQ(sheets.size(), 3u);
+    EXPECT_EQ(sheets[0].name, "Маша");
+    EXPECT_EQ(sheets[1].name, "Петя");
+    EXPECT_EQ(sheets[2].name, "Оля");
+    EXPECT_EQ(sheets[2].rows, (std::vector<std::vector<std::string>> {{"Оля", "1"}}));
+}
+
 // The non-empty lines of a text.
 std::size_t LineCount(const std::string& text)
 {
