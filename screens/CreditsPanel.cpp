@@ -22,7 +22,7 @@ constexpr CreditLine Credits[] = {
     {18, L"Тернавика", 25},
     {90, L"Авторы:", 21},
     {110, L"Seed 27efc1b7 maintainers", 20},
-    {130, L"(история изменений проекта «Звонкары»)", 20},
+    {130, L"Музыка: FluidSynth и банк FluidR3 GM (MIT); голос: Festival, festvox-ru", 20},
     {170, L"Руководитель проекта:", 21},
     {190, L"Seed 27efc1b7 maintainers", 20},
     {230, L"Программисты:", 21},
@@ -32,8 +32,8 @@ constexpr CreditLine Credits[] = {
     {330, L"Рисунки SVG проекта; шрифт Liberation Sans (SIL Open Font License 1.1)", 20},
     {370, L"Дизайнер-аниматор:", 21},
     {390, L"Клипы похвалы: нарисованы в SVG, закодированы libtheora", 20},
-    {430, L"Звук:", 21},
-    {450, L"Музыка: FluidSynth и банк FluidR3 GM (MIT); голос: Festival, festvox-ru", 20},
+    {430, L"Трёхмерная графика:", 21},
+    {450, L"Объёмные рисунки граммофона и кирпичиков: SVG проекта, светотень в градиентах", 20},
 };
 
 // Control's physical key I: 73 or 105; 216 and 248 are the same key's
