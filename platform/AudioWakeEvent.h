@@ -1,7 +1,7 @@
 #pragma once
 // The wake event of a thread that feeds a sound buffer: an auto-reset event
 // whose timed wait measures playback time. With the SDL device that is wall
-// time (AutoResetEvent); with the manual output a wait times out only when the
+// time (BeatWakeEvent); with the manual output a wait times out only when the
 // test has advanced the output far enough, and the output waits for every
 // feeding thread to settle again before it mixes on, so playback is
 // deterministic however the threads are scheduled.
