@@ -5,12 +5,14 @@
 #include "app/IMWindow.h"
 #include "app/ProgramTexts.h"
 #include "platform/Messages.h"
+#include "platform/PlatformWindow.h"
+#include "platform/ResultsFolder.h"
+#include "platform/SessionEnd.h"
+#include "platform/StandardStreams.h"
 
 #include <cstdio>
 #include <cstring>
 #include <exception>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -37,11 +39,12 @@ bool AnsweredCommandLine(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    ConnectStandardStreams();
     if (AnsweredCommandLine(argc, argv))
         return 0;
     // The results folder is shared by the pupils' group: the workbook and the files beside it stay writable by
     // the group whatever umask the session set; the other bits of the umask are kept.
-    ::umask(::umask(0) & ~mode_t {S_IWGRP});
+    KeepNewFilesGroupWritable();
     CloseOnQuitSignals();
     App* app = nullptr;
     try {
@@ -50,6 +53,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "zvonkary: %s\n", e.what());
         return 1;
     }
+    // Where the session's end gives no time for another turn of the loop (Windows), it closes the window at once,
+    // which saves what the close saves.
+    SaveWhenTheSessionEnds(app->mainWindow->Platform()->Handle(), [app] {
+        app->mainWindow->WindowProc(Msg {WindowMessage::Close, 0, 0, 0, 0});
+    });
     // Rows a run left unsaved (a crash, a power cut) reach their workbook before anyone starts a new attempt.
     app->RecoverResults();
     app->ShowStartPopup();

@@ -1,10 +1,11 @@
 #include "platform/Messages.h"
 
+#include "platform/CloseRequest.h"
 #include "platform/DebugOutput.h"
 #include "platform/InputTranslation.h"
 
 #include <SDL.h>
-#include <csignal>
+#include <atomic>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -27,13 +28,9 @@ Uint32 PostedEventType()
 std::deque<Msg> pending;
 InputState inputState;
 
-// Set by the signal handler, taken by PeekMessage.
-volatile std::sig_atomic_t closeSignalled = 0;
-
-extern "C" void OnQuitSignal(int)
-{
-    closeSignalled = 1;
-}
+// Set by RequestCloseFromOutside (a signal handler, another thread), taken by PeekMessage.
+std::atomic<bool> closeSignalled {false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set inside a signal handler");
 
 }  // namespace
 
@@ -72,21 +69,14 @@ void PostQuitMessage(int exitCode)
     PostMessage(WindowMessage::Quit, static_cast<std::uint32_t>(exitCode), 0);
 }
 
-void CloseOnQuitSignals()
+void RequestCloseFromOutside()
 {
-    // SDL would install its own handlers for two of them when it starts.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    struct sigaction action { };
-    action.sa_handler = &OnQuitSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
+    closeSignalled = true;
 }
 
 bool PeekMessage(Msg& out, const Letterbox& letterbox)
 {
-    if (closeSignalled) {
-        closeSignalled = 0;
+    if (closeSignalled.exchange(false)) {
         out = {WindowMessage::Close, 0, 0};
         return true;
     }

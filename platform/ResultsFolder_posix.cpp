@@ -51,6 +51,16 @@ std::string UserDataFolder()
 
 }  // namespace
 
+std::string MachineResultsFolder()
+{
+    return "/var/lib/KVRT";
+}
+
+void KeepNewFilesGroupWritable()
+{
+    ::umask(::umask(0) & ~mode_t {S_IWGRP});
+}
+
 std::string FindResultsFolder(const std::string& machineFolder)
 {
     const std::string chosen = EnvironmentValue("ZVONKARY_RESULTS_DIR");
