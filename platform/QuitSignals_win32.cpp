@@ -1,5 +1,4 @@
 #include "platform/CloseRequest.h"
-#include "platform/Messages.h"
 
 #include <SDL.h>
 
