@@ -3,7 +3,8 @@
 # layers link the same targets on both systems.
 find_package(PkgConfig REQUIRED)
 list(GET CMAKE_PREFIX_PATH 0 ZV_WINDOWS_LIBRARIES)
-set(ENV{PKG_CONFIG_LIBDIR} "${ZV_WINDOWS_LIBRARIES}/lib/pkgconfig")
+# zlib is Debian's libz-mingw-w64-dev, in the cross folder.
+set(ENV{PKG_CONFIG_LIBDIR} "${ZV_WINDOWS_LIBRARIES}/lib/pkgconfig:/usr/x86_64-w64-mingw32/lib/pkgconfig")
 set(ENV{PKG_CONFIG_PATH} "")
 
 # zv_static_package(target module...): an imported target of the modules' static link line (pkg-config --static).
@@ -41,9 +42,7 @@ find_package(Threads REQUIRED)
 if(ZV_TESTS)
   # GoogleTest from the sources Debian's libgtest-dev and libgmock-dev install.
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  # Its build names its libraries GTest::gtest, GTest::gtest_main and GTest::gmock, as the Linux build finds them.
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
-  add_library(GTest::gmock ALIAS gmock)
   include(GoogleTest)
 endif()
