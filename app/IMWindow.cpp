@@ -95,6 +95,7 @@ void IMWindow::WindowProc(const Msg& msg)
     case EventCode::MouseMove:
         if (manager && manager->IsDeviceLost())
             return;
+        SettleBeforeInput();
         OnMouseMove(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
         return;
     case EventCode::LeftDown:
@@ -104,12 +105,71 @@ void IMWindow::WindowProc(const Msg& msg)
     case EventCode::RightUp:
     case EventCode::MiddleDown:
     case EventCode::MiddleUp:
+        PointAt(msg, SettleBeforeInput());
+        OnMouseButton(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
+        return;
     case EventCode::Wheel:
+        SettleBeforeInput();
         OnMouseButton(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
         return;
     default:
         return;
     }
+}
+
+namespace {
+
+// The buttons held just before a button message: its own button the other way round.
+std::uint32_t ButtonsBefore(const Msg& msg)
+{
+    switch (msg.message) {
+    case EventCode::LeftDown:
+    case EventCode::LeftDoubleClick:
+        return msg.wParam & ~MouseKey::Left;
+    case EventCode::LeftUp:
+        return msg.wParam | MouseKey::Left;
+    case EventCode::RightDown:
+        return msg.wParam & ~MouseKey::Right;
+    case EventCode::RightUp:
+        return msg.wParam | MouseKey::Right;
+    case EventCode::MiddleDown:
+        return msg.wParam & ~MouseKey::Middle;
+    case EventCode::MiddleUp:
+        return msg.wParam | MouseKey::Middle;
+    default:
+        return msg.wParam;
+    }
+}
+
+}  // namespace
+
+bool IMWindow::SettleBeforeInput()
+{
+    // On a slow machine the events of a quick hand share one turn: a screen
+    // closed by a click is still in its parent's layers (and a screen opened
+    // by it still pending) when the next move or press arrives, so the press
+    // would go to the screen that has gone. The update pass a faster machine
+    // runs between them is run here instead; only the frame waits.
+    if (!HasPendingChanges())
+        return false;
+    Update(IMEvent(this, EventCode::Update));
+    return true;
+}
+
+void IMWindow::PointAt(const Msg& msg, bool settled)
+{
+    // Controls learn what is under the mouse from moves. A button whose
+    // position no move has reported (the pointer arrived with the press, or
+    // came back into the window), or that meets a hover left over from before
+    // a change of the screens, first moves the pointer there, so the press
+    // reaches what is under it.
+    const Point p {msg.x, msg.y};
+    if (!settled && p == lastMousePos && HoverIsCurrent(p))
+        return;
+    IMResourceManager* manager = GetResourceManager();
+    if (manager && manager->IsDeviceLost())
+        return;
+    OnMouseMove(IMMouseEvent(this, EventCode::MouseMove, ButtonsBefore(msg), p.x, p.y));
 }
 
 // ---------------------------------------------------------------------------

@@ -60,6 +60,13 @@ public:
     std::map<int, std::unique_ptr<TimerRecord>> timers;
 
 private:
+    // Runs the update pass when screens were opened or closed since the last
+    // one, so input meets the tree a turn would have left; whether it ran.
+    bool SettleBeforeInput();
+    // Reports the pointer's arrival at a button message's position when no
+    // move has (or the screens changed since), before the button is handled.
+    void PointAt(const Msg& msg, bool settled);
+
     std::unique_ptr<PlatformWindow> platformWindow;
     // Timers removed while the timer pass runs their signal; deleted after it.
     std::vector<std::unique_ptr<TimerRecord>> retiredTimers;

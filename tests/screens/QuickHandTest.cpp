@@ -1,0 +1,156 @@
+// A quick hand on a slow machine: everything a pupil does between two frames
+// arrives in one turn of the loop (a screen closed, the pointer moved onto a
+// brick, the press, the drag and the release over a slot). The brick must be
+// picked up, sound and land in the slot, as it does when every event gets a
+// frame of its own.
+
+#include "ScreensHarness.h"
+#include "exercise/Game.h"
+
+#include <vector>
+
+namespace {
+
+constexpr Point UpperSlot0 {116, 106};
+constexpr Point PanelCancel {397, 363};  // the middle of the exit panel's Cancel button
+constexpr Point ResultScreenSpot {400, 420};
+
+class QuickHand : public ScreensTest {
+protected:
+    // From the start popup to the board, the first instruction skipped.
+    void ReachBoard()
+    {
+        app->ShowStartPopup();
+        program.Turn();
+        StartWithName(L"Маша");
+        program.Key(VirtualKey::Escape);
+        ASSERT_NE(app->board, nullptr);
+    }
+
+    // Messages delivered back to back through the window procedure, then one idle turn.
+    void OneTurn(const std::vector<Msg>& messages)
+    {
+        for (const Msg& m : messages)
+            program.window->WindowProc(m);
+        program.Turn();
+    }
+    static std::vector<Msg> KeyMessages(unsigned key)
+    {
+        return {{EventCode::KeyDown, key, 1, 0, 0}, {EventCode::Char, key, 1, 0, 0},
+            {EventCode::KeyUp, key, 0xC0000001u, 0, 0}};
+    }
+    static std::vector<Msg> ClickMessages(Point p)
+    {
+        return {{EventCode::LeftDown, MouseKey::Left, 0, p.x, p.y}, {EventCode::LeftUp, 0, 0, p.x, p.y}};
+    }
+    // A drag of the brick whose picture lies at `from` onto the upper shelf's first slot; with `move` false the
+    // pointer's arrival on the brick is not reported before the press, which comes as `press`.
+    static std::vector<Msg> DragMessages(Point from, bool move = true, unsigned press = EventCode::LeftDown)
+    {
+        const Point grab {from.x + 6, from.y + 6};
+        const Point to {UpperSlot0.x + 6, UpperSlot0.y + 6};
+        std::vector<Msg> m;
+        if (move)
+            m.push_back({EventCode::MouseMove, 0, 0, grab.x, grab.y});
+        m.push_back({press, MouseKey::Left, 0, grab.x, grab.y});
+        m.push_back({EventCode::MouseMove, MouseKey::Left, 0, (grab.x + to.x) / 2, (grab.y + to.y) / 2});
+        m.push_back({EventCode::MouseMove, MouseKey::Left, 0, to.x, to.y});
+        m.push_back({EventCode::LeftUp, 0, 0, to.x, to.y});
+        return m;
+    }
+    static std::vector<Msg> Join(std::vector<Msg> a, const std::vector<Msg>& b)
+    {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
+
+    // The brick the test drags: the first of the bank, which the same second always lays out alike.
+    Brick* FirstBrick() { return app->board->bricks.front().get(); }
+    void ExpectDraggedIntoTheSlot(const std::wstring& sound)
+    {
+        ASSERT_NE(app->board, nullptr);
+        Brick* brick = nullptr;
+        for (const auto& b : app->board->bricks)
+            if (b->soundName == sound)
+                brick = b.get();
+        ASSERT_NE(brick, nullptr);
+        EXPECT_TRUE(program.Started(brick->sound)) << "the brick sounded when it was picked up";
+        EXPECT_FALSE(brick->dragging) << "the release let it go";
+        EXPECT_EQ(app->board->staff->upperSlots[0].brick, brick) << "it lies in the slot it was dropped on";
+    }
+};
+
+}  // namespace
+
+TEST_F(QuickHand, MoveAndPressInOneTurnPicksTheBrickUp)
+{
+    ReachBoard();
+    Brick* brick = FirstBrick();
+    const std::wstring sound = brick->soundName;
+    OneTurn(DragMessages(brick->picture->GetPosition()));
+    ExpectDraggedIntoTheSlot(sound);
+}
+
+TEST_F(QuickHand, APressWhoseMoveWasNeverReportedPicksTheBrickUp)
+{
+    ReachBoard();
+    program.Move(700, 580);
+    Brick* brick = FirstBrick();
+    const std::wstring sound = brick->soundName;
+    OneTurn(DragMessages(brick->picture->GetPosition(), false));
+    ExpectDraggedIntoTheSlot(sound);
+}
+
+TEST_F(QuickHand, APressSoonAfterAClickNearbyPicksTheBrickUp)
+{
+    ReachBoard();
+    Brick* brick = FirstBrick();
+    const std::wstring sound = brick->soundName;
+    const Point p = brick->picture->GetPosition();
+    program.Click(p.x + 2, p.y + 2);
+    // Quick and close to the click before, the press counts as a double click.
+    OneTurn(DragMessages(p, true, EventCode::LeftDoubleClick));
+    ExpectDraggedIntoTheSlot(sound);
+}
+
+TEST_F(QuickHand, TheExitPanelCancelledInTheSameTurn)
+{
+    ReachBoard();
+    Brick* brick = FirstBrick();
+    const std::wstring sound = brick->soundName;
+    program.Key(VirtualKey::F12);
+    ASSERT_NE(app->exitPanel, nullptr);
+    program.Move(PanelCancel.x, PanelCancel.y);
+    OneTurn(Join(ClickMessages(PanelCancel), DragMessages(brick->picture->GetPosition())));
+    EXPECT_EQ(app->exitPanel, nullptr);
+    ExpectDraggedIntoTheSlot(sound);
+}
+
+TEST_F(QuickHand, TheRepeatedInstructionClosedWithEscInTheSameTurn)
+{
+    ReachBoard();
+    Brick* brick = FirstBrick();
+    const std::wstring sound = brick->soundName;
+    program.Key(VirtualKey::F1);
+    program.Wait(2000, 100);
+    ASSERT_TRUE(app->instructionActive);
+    OneTurn(Join(KeyMessages(VirtualKey::Escape), DragMessages(brick->picture->GetPosition())));
+    EXPECT_FALSE(app->instructionActive);
+    ExpectDraggedIntoTheSlot(sound);
+}
+
+TEST_F(QuickHand, TheNextAttemptStartedFromThePraisedResultInTheSameTurn)
+{
+    ReachBoard();
+    // The board of the next attempt is laid out in the same second: its first brick lies where this one does.
+    const Point first = FirstBrick()->picture->GetPosition();
+    const std::wstring sound = FirstBrick()->soundName;
+    Emit(app->board->staff->Completed);
+    program.Wait(3500, 50);
+    program.Move(ResultScreenSpot.x, ResultScreenSpot.y);
+    program.Click(ResultScreenSpot.x, ResultScreenSpot.y);
+    Game* praised = app->board;
+    OneTurn(Join(KeyMessages(VirtualKey::Return), DragMessages(first)));
+    ASSERT_NE(app->board, praised) << "Enter built the next board";
+    ExpectDraggedIntoTheSlot(sound);
+}
