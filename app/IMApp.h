@@ -8,6 +8,23 @@
 //   ShowPraiseAt, ShowInstruction, OnWindowKeyDown.
 //
 // One instance exists from GetApp to ReleaseApp. Main thread only.
+//
+// Index: where each operation is defined.
+//   app/IMApp.cpp            the object's life (GetApp, FindApp, ReleaseApp), SetInfo,
+//                            RegisterStep, SetNextStep, RewindSteps, SaveReport,
+//                            ConnectMainWindow, the framework's own ShowPraise,
+//                            ShowPraiseAt and ShowInstruction
+//   app/Attempt.cpp          StartAttempt, StartExercise, CloseInstruction, NextStep,
+//                            Restart, AddStatisticsRow, SetPupilName
+//   app/Report.cpp           OpenReport, RecoverResults, SaveReportAs, OnSaveAsClicked,
+//                            OnPrintClicked, PrintReport
+//   app/App.cpp              App, RegisterSteps, BuildExerciseStep
+//   screens/StartPopup.cpp   ShowStartPopup, OnPopupKey
+//   screens/Instruction.cpp  App::ShowInstruction, OnInstructionSoundEnd, OnRepeatInstructionKey
+//   screens/Praise.cpp       App::ShowPraiseAt
+//   screens/ResultScreen.cpp ShowResults
+//   screens/ExitPanel.cpp    OnWindowKeyDown, ShowExitPanel, CloseExitPanel
+//   screens/CreditsPanel.cpp OnCreditsKey, IsCreditsOpen
 
 #include "events/IMEvent.h"
 #include "events/IMSignal.h"
@@ -55,11 +72,16 @@ public:
     void RegisterStep(const std::wstring& name, StepBuilder builder);
     // Makes name the next step when it is registered.
     void SetNextStep(const std::wstring& name);
+    // The next attempt starts from the first step again.
+    void RewindSteps();
 
     // The attempt: its statistics rows and the sequence of its screens.
     void AddStatisticsRow(const std::wstring& name, const std::wstring& value, const std::wstring& type);
     void SetPupilName(const std::wstring& name);
     void StartExercise();
+    // Closes an instruction screen: its closing runs what follows it, and the
+    // flag drops only after that.
+    long CloseInstruction(IMDialogBase* dialog);
     long NextStep();
 
     // The start popup's Enter: starts the attempt with the name typed into name.
@@ -93,14 +115,13 @@ public:
     void ConnectMainWindow();
 
     IMDialogBase* exitPanel = nullptr;                     // the exit panel while it is shown
-    IMWindow* mainWindow = nullptr;                        // owned; the root of every screen
+    std::unique_ptr<IMWindow> mainWindow;                  // the root of every screen
     std::wstring nextStep;                                 // the step NextStep runs next; empty when none is left
     std::map<std::wstring, StepBuilder> steps;             // the registered steps, ordered by name
     IMDialogBase* stepDialog = nullptr;                    // the running step's dialog, null once it closes
     IMConnection repeatCloser;                             // closes an instruction opened with F1
     std::unique_ptr<IMConnectionBlock> repeatCloserBlock;  // holds it back during the F1 press that opened it
     std::unique_ptr<StatisticsWorkbook> report;            // the open workbook, or null
-    bool reportSavedOnClosing = false;                     // the main window's Closing saves whichever workbook is open
     std::wstring windowTitle;                              // the main window's title and the results file's name
     bool instructionActive = false;                        // an instruction screen is open
     std::int32_t extraInstructionCalls = 0;                // F1 repetitions since the step started

@@ -19,16 +19,10 @@ template <class T> void IMApp<T>::OpenReport(const std::wstring& name)
     // The previous pupil's rows reach the disk before their workbook goes.
     SaveReport();
     report.reset();
-    const std::string folder = FindResultsFolder();
-    ReplayJournals(folder);
-    report = std::make_unique<StatisticsWorkbook>(FromUtf8(folder) + windowTitle + L".xls", name);
+    RecoverResults();
+    report = std::make_unique<StatisticsWorkbook>(FromUtf8(FindResultsFolder()) + windowTitle + L".xls", name);
     // Every row is on the disk from the moment it is written.
     report->KeepJournal();
-    // One slot saves whichever workbook is open, however many pupils the run has had.
-    if (!reportSavedOnClosing) {
-        mainWindow->ConnectClosing(Tracked<EventSlot>(this, [this](const IMEvent&) { return SaveReport(); }));
-        reportSavedOnClosing = true;
-    }
 }
 
 template <class T> void IMApp<T>::RecoverResults()
@@ -45,7 +39,7 @@ template <class T> long IMApp<T>::OnSaveAsClicked()
 {
     if (!report)
         return 0;
-    auto* dialog = new IMSaveAsDialog(mainWindow);
+    auto* dialog = new IMSaveAsDialog(mainWindow.get());
     dialog->SetFileName(report->FileName());
     dialog->SetFocus(true);
     dialog->okButton->ConnectClicked(Tracked<MouseSlot>(dialog, [this, dialog](const IMMouseEvent&) {
@@ -63,7 +57,7 @@ template <class T> long IMApp<T>::OnSaveAsClicked()
 template <class T> long IMApp<T>::OnPrintClicked()
 {
     if (report)
-        OpenPrinterSelection(mainWindow, [this](const std::wstring& printer) { return PrintReport(printer); });
+        OpenPrinterSelection(mainWindow.get(), [this](const std::wstring& printer) { return PrintReport(printer); });
     return 0;
 }
 

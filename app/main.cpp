@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     // Rows a run left unsaved (a crash, a power cut) reach their workbook before anyone starts a new attempt.
     app->RecoverResults();
     app->ShowStartPopup();
-    RunMessageLoop(app->mainWindow);
+    RunMessageLoop(app->mainWindow.get());
     ReleaseApp();
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "reporting/CodePage.h"
 
+#include "platform/Utf8.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -84,13 +86,13 @@ std::u16string CodePage::NameToUtf16(std::wstring_view name) const
     for (wchar_t c : name) {
         if (c == L'"')
             c = L'\'';
-        const bool isSurrogate = c >= 0xD800 && c < 0xE000;
+        const bool isSurrogate = IsSurrogate(static_cast<char32_t>(c));
         if (!XmlCanCarry(c) || c < 0 || c > 0x10FFFF || isSurrogate || c == 0xFFFE || c == 0xFFFF) {
             text.push_back(u'?');
         } else if (c > 0xFFFF) {
-            const char32_t offset = static_cast<char32_t>(c) - 0x10000;
-            text.push_back(static_cast<char16_t>(0xD800 + (offset >> 10)));
-            text.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
+            const SurrogatePair pair = SplitSurrogates(static_cast<char32_t>(c));
+            text.push_back(pair.high);
+            text.push_back(pair.low);
         } else {
             text.push_back(static_cast<char16_t>(c));
         }

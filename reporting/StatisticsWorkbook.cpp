@@ -205,9 +205,8 @@ std::wstring Widen(std::u16string_view units)
     text.reserve(units.size());
     for (std::size_t i = 0; i < units.size(); ++i) {
         const char32_t unit = units[i];
-        if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00
-            && units[i + 1] < 0xE000) {
-            text.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00)));
+        if (IsHighSurrogate(unit) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
+            text.push_back(static_cast<wchar_t>(JoinSurrogates(unit, units[i + 1])));
             ++i;
         } else {
             text.push_back(static_cast<wchar_t>(unit));

@@ -65,7 +65,7 @@ template <class T> long IMApp<T>::OnCreditsKey(const IMKeyboardEvent& e)
     backdrop->SetRect(panel->GetRect());
     for (const CreditLine& line : Credits)
         CreateLabel(panel, 22, line.y, line.text, line.size);
-    auto* exit = panel->CreateButton(755, 22, L"ExitButton", L"", L"", L"", 0);
+    auto* exit = CreateExitButton(panel);
     exit->ConnectClicked(Tracked<MouseSlot>(panel, [panel](const IMMouseEvent&) { return panel->Close(); }));
     panel->ConnectClosing(Tracked<EventSlot>(this, [extraShows](const IMEvent&) {
         for (int i = 0; i <= extraShows; ++i)

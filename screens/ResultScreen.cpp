@@ -23,7 +23,7 @@ void MakeInert(IMButtonBase* button)
 
 template <class T> long IMApp<T>::ShowResults()
 {
-    auto* screen = new IMDialogBase(mainWindow, nullptr, 0);
+    auto* screen = new IMDialogBase(mainWindow.get(), nullptr, 0);
     CreateScreenHeader(screen);
     const int width = screen->GetRect().Width();
     CreateCentredLabel(screen, width, 150, L"ЗАДАНИЕ ВЫПОЛНЕНО", 24);
@@ -34,18 +34,12 @@ template <class T> long IMApp<T>::ShowResults()
     CreateLabel(screen, 30, 350, L"Ученик:", 18, true);
     CreateLabel(screen, 135, 350, pupilName, 18);
     CreateLabel(screen, 30, 465, L"Статистика:", 18, true);
-    auto* print
-        = screen->CreateButton(30, 490, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 0);
-    auto* saveAs
-        = screen->CreateButton(128, 490, L"SaveAsButton", L"SaveAsButton", L"SaveAsButtonNuv", L"SaveAsButtonKlick", 0);
-    // The next attempt starts from the first step again.
-    if (!steps.empty())
-        nextStep = steps.begin()->first;
-    auto* retry
-        = screen->CreateButton(535, 490, L"RetryButton", L"RetryButton", L"RetryButtonNuv", L"RetryButtonKlick", 0);
-    auto* close
-        = screen->CreateButton(660, 490, L"CloseButton", L"CloseButton", L"CloseButtonNuv", L"CloseButtonKlick", 0);
-    auto* exit = screen->CreateButton(755, 22, L"ExitButton", L"", L"", L"", 0);
+    auto* print = CreateFamilyButton(screen, 30, 490, L"PrintButton");
+    auto* saveAs = CreateFamilyButton(screen, 128, 490, L"SaveAsButton");
+    RewindSteps();
+    auto* retry = CreateFamilyButton(screen, 535, 490, L"RetryButton");
+    auto* close = CreateFamilyButton(screen, 660, 490, L"CloseButton");
+    auto* exit = CreateExitButton(screen);
     IMLabel* notice = CreateCentredLabel(screen, width, 575, MakerNoticeText, 14);
     const std::uint32_t grey = NoticeColour;
     notice->SetStyle(&grey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);

@@ -1,8 +1,8 @@
 // Results that a run could not save: a run killed in the middle of an attempt leaves its rows in the journal, and the
 // next start merges them into the workbook, once; a results folder that cannot be written costs the attempt nothing.
 
-#include "AppHarness.h"
 #include "reporting/ChildProcess.h"
+#include "support/AppFixture.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,16 +19,6 @@ const std::string WorkbookName = "00917 Игра «Звонкары».xls";
 
 class ResultsRecoveryTest : public AppTest {
 protected:
-    void SetUp() override
-    {
-        AppTest::SetUp();
-        ::setenv("ZVONKARY_RESULTS_DIR", folder.path.c_str(), 1);
-    }
-    void TearDown() override
-    {
-        ::unsetenv("ZVONKARY_RESULTS_DIR");
-        AppTest::TearDown();
-    }
     std::vector<Worksheet> Sheets() const { return WorksheetsOf(ReadFile(folder.Utf8(WorkbookName))); }
     bool AnyJournal() const
     {
@@ -109,8 +99,9 @@ TEST_F(ResultsRecoveryTest, PupilsTakingTurnsAreSavedAndClosingSavesOnce)
         app->OpenReport(pupil);
         app->AddStatisticsRow(pupil, L"1", L"Number");
     }
-    EXPECT_EQ(app->mainWindow->Closing.num_slots(), slotsBefore + 1);
-    app->mainWindow->Closing(IMEvent(app->mainWindow, 0));
+    EXPECT_EQ(app->mainWindow->Closing.num_slots(), slotsBefore)
+        << "the window's own slot saves every pupil's workbook";
+    app->mainWindow->Closing(IMEvent(app->mainWindow.get(), 0));
 
     const auto sheets = Sheets();
     ASSERT_EQ(sheets.size(), 3u);
