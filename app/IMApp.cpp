@@ -4,6 +4,7 @@
 #include "app/IMWindow.h"
 #include "platform/AudioOutput.h"
 #include "platform/Random.h"
+#include "reporting/ResultsWorker.h"
 #include "reporting/StatisticsWorkbook.h"
 
 namespace {
@@ -51,13 +52,6 @@ template <class T> void IMApp<T>::SetNextStep(const std::wstring& name)
 {
     if (steps.count(name) != 0)
         nextStep = name;
-}
-
-template <class T> long IMApp<T>::SaveReport()
-{
-    if (report)
-        report->Save(L"");
-    return 0;
 }
 
 template <class T> void IMApp<T>::ConnectMainWindow()
