@@ -71,8 +71,7 @@ bool IsTemporaryNameOf(std::string_view entry, const std::string& name)
 bool FillAndSync(int fd, std::string_view contents, const std::string& path, std::string& whyNot)
 {
     struct stat old { };
-    // The group keeps read and write even when the file replaced had lost them (a save under a strict umask).
-    if (::stat(path.c_str(), &old) == 0 && ::fchmod(fd, (old.st_mode & 07777) | S_IRGRP | S_IWGRP) != 0) {
+    if (::stat(path.c_str(), &old) == 0 && ::fchmod(fd, old.st_mode & 07777) != 0) {
         whyNot = Describe("cannot set the permissions of the new", path);
         return false;
     }

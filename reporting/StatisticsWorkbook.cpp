@@ -111,6 +111,18 @@ void AppendText(const DOMNode* root, std::u16string& text)
     }
 }
 
+// Journals a row of this run before anything else happens to it; its number in the journal, and the journal's name
+// into `journalName`.
+std::uint64_t JournalRow(ResultsJournal& journal, JournalEntry entry, const std::string& workbook,
+    const std::wstring& sheet, std::string& journalName)
+{
+    entry.workbook = workbook;
+    entry.sheet = sheet;
+    const std::uint64_t sequence = journal.Append(std::move(entry));
+    journalName = journal.Name();
+    return sequence;
+}
+
 JournalMarks MarksOf(const WorkbookDocument& document)
 {
     const std::u16string text = document.ProgramProperty();
@@ -225,31 +237,23 @@ std::wstring StatisticsWorkbook::SavedBesidePath() const
 
 void StatisticsWorkbook::AddRow(const std::wstring& name, const std::wstring& value, const std::wstring& type)
 {
+    JournalEntry entry;
+    entry.name = name;
+    entry.value = value;
+    entry.type = type;
     PendingRow pending {{ToDocument(name), ToDocument(value), ToDocument(type), false}, {}, 0};
-    if (journal) {
-        JournalEntry entry;
-        entry.workbook = journalWorkbook;
-        entry.sheet = pupilName;
-        entry.name = name;
-        entry.value = value;
-        entry.type = type;
-        pending.sequence = journal->Append(std::move(entry));
-        pending.journal = journal->Name();
-    }
+    if (journal)
+        pending.sequence = JournalRow(*journal, std::move(entry), journalWorkbook, pupilName, pending.journal);
     AddPending(std::move(pending));
 }
 
 void StatisticsWorkbook::AddSeparatorRow()
 {
+    JournalEntry entry;
+    entry.empty = true;
     PendingRow pending {{{}, {}, {}, true}, {}, 0};
-    if (journal) {
-        JournalEntry entry;
-        entry.workbook = journalWorkbook;
-        entry.sheet = pupilName;
-        entry.empty = true;
-        pending.sequence = journal->Append(std::move(entry));
-        pending.journal = journal->Name();
-    }
+    if (journal)
+        pending.sequence = JournalRow(*journal, std::move(entry), journalWorkbook, pupilName, pending.journal);
     AddPending(std::move(pending));
 }
 

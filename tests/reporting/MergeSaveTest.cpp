@@ -109,20 +109,8 @@ TEST_F(MergeSaveTest, TwoProcessesSavingAtOnceKeepBothPupilsRows)
 TEST_F(MergeSaveTest, LockHeldPastTheWaitSendsTheRowsToAFreshFileBesideIt)
 {
     // Another program holds the lock and does not let go.
-    Signal locked;
-    const std::string lockFile = folder.Utf8(".Класс.xls.lock");
-    ChildProcess holder([&] {
-        const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT, 0666);
-        struct flock request { };
-        request.l_type = F_WRLCK;
-        request.l_whence = SEEK_SET;
-        if (fd < 0 || ::fcntl(fd, F_SETLKW, &request) != 0)
-            return false;
-        locked.Send();
-        for (;;)
-            ::pause();
-    });
-    ASSERT_TRUE(locked.Await());
+    LockHeldElsewhere holder(folder.Utf8(".Класс.xls.lock"));
+    ASSERT_TRUE(holder.Held());
 
     StatisticsWorkbook book(bookPath, L"Петя");
     book.SetLockWait(std::chrono::milliseconds(300));
@@ -144,7 +132,7 @@ TEST_F(MergeSaveTest, LockHeldPastTheWaitSendsTheRowsToAFreshFileBesideIt)
     EXPECT_FALSE(std::filesystem::exists(folder.Utf8("Класс (3).xls")));
 
     // Once the lock is free the rows reach the workbook itself.
-    holder.Kill();
+    holder.Release();
     book.AddRow(L"Петя", L"2", L"Number");
     EXPECT_EQ(book.SaveMerging(), StatisticsWorkbook::SaveOutcome::Merged);
     EXPECT_THAT(
@@ -230,20 +218,8 @@ TEST_F(MergeSaveTest, AnEncodingTheLibraryCannotWriteIsSavedAsUtf8)
 
 TEST_F(MergeSaveTest, ARunLeavesOneFileBesideALockedWorkbookHoldingEveryPupil)
 {
-    Signal locked;
-    const std::string lockFile = folder.Utf8(".Класс.xls.lock");
-    ChildProcess holder([&] {
-        const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT, 0666);
-        struct flock request { };
-        request.l_type = F_WRLCK;
-        request.l_whence = SEEK_SET;
-        if (fd < 0 || ::fcntl(fd, F_SETLKW, &request) != 0)
-            return false;
-        locked.Send();
-        for (;;)
-            ::pause();
-    });
-    ASSERT_TRUE(locked.Await());
+    LockHeldElsewhere holder(folder.Utf8(".Класс.xls.lock"));
+    ASSERT_TRUE(holder.Held());
 
     // Pupils taking turns while the lock stays taken, the first one saving twice.
     ::testing::internal::CaptureStderr();

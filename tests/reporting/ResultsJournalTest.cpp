@@ -10,7 +10,6 @@
 
 #include <chrono>
 
-#include "platform/FileLock.h"
 #include "reporting/ChildProcess.h"
 #include "reporting/WorkbookFiles.h"
 
@@ -297,31 +296,20 @@ TEST_F(JournalReplayTest, StuckLockLeavesTheRowsInTheirJournalsWithoutWaitingOrC
 {
     for (const char* run : {"dead-7", "dead-8", "dead-9"})
         LeaveJournal(run, std::string(JournalVersionLine) + FormatJournalEntry(Row("Класс.xls", L"Петя", L"a", L"1")));
-    Signal locked;
-    ChildProcess holder([&] {
-        std::string whyNot;
-        bool busy = false;
-        bool forbidden = false;
-        const auto lock
-            = FileLock::Acquire(folder.Utf8(".Класс.xls.lock"), std::chrono::milliseconds(0), whyNot, busy, forbidden);
-        if (!lock)
-            return false;
-        locked.Send();
-        for (;;)
-            ::pause();
-    });
-    ASSERT_TRUE(locked.Await());
+    LockHeldElsewhere holder(folder.Utf8(".Класс.xls.lock"));
+    ASSERT_TRUE(holder.Held());
 
     for (int start = 0; start < 3; ++start) {
         const auto started = std::chrono::steady_clock::now();
         EXPECT_EQ(ReplayJournals(Folder()), 0);
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << "start " << start;
+        EXPECT_LT(std::chrono::steady_clock::now() - started, StatisticsWorkbook::DefaultLockWait / 2)
+            << "start " << start;
     }
 
     std::set<std::string> expected {
         ".zvonkary-dead-7.journal", ".zvonkary-dead-8.journal", ".zvonkary-dead-9.journal", ".Класс.xls.lock"};
     EXPECT_EQ(folder.Listing(), expected) << "no workbook beside the locked one";
-    holder.Kill();
+    holder.Release();
     EXPECT_EQ(ReplayJournals(Folder()), 3);
     EXPECT_EQ(Sheets()[0].rows.size(), 3u);
 }

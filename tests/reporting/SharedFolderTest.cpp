@@ -32,6 +32,18 @@ bool BecomeAccount(uid_t user, mode_t umask)
     return ::setgroups(1, groups) == 0 && ::setgid(PupilsGroup) == 0 && ::setuid(user) == 0;
 }
 
+// As the package makes /var/lib/KVRT: the pupils' group's, group-writable, new files in that group; below a folder
+// every account may pass through.
+std::filesystem::path MakeSharedFolder(const TemporaryFolder& top)
+{
+    const std::filesystem::path folder = top.path / "KVRT";
+    std::filesystem::create_directory(folder);
+    if (::chmod(top.path.c_str(), 0755) != 0 || ::chown(folder.c_str(), 0, PupilsGroup) != 0
+        || ::chmod(folder.c_str(), 02775) != 0)
+        ADD_FAILURE() << "cannot make the shared folder";
+    return folder;
+}
+
 mode_t ModeOf(const std::string& path)
 {
     struct stat info { };
@@ -79,13 +91,7 @@ TEST(SharedFolderTest, FilesMadeUnderAStrictUmaskStayTheGroupsToSaveInto)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to act as two accounts";
     TemporaryFolder top;
-    const std::filesystem::path folder = top.path / "KVRT";
-    std::filesystem::create_directory(folder);
-    ASSERT_EQ(::chown(top.path.c_str(), 0, PupilsGroup), 0);
-    ASSERT_EQ(::chmod(top.path.c_str(), 0755), 0);
-    // As the package makes /var/lib/KVRT: the pupils' group, group-writable, new files in that group.
-    ASSERT_EQ(::chown(folder.c_str(), 0, PupilsGroup), 0);
-    ASSERT_EQ(::chmod(folder.c_str(), 02775), 0);
+    const std::filesystem::path folder = MakeSharedFolder(top);
     const std::wstring book = FromUtf8(folder.string()) + L"/Класс.xls";
 
     ChildProcess teacher([&] {
@@ -117,11 +123,7 @@ TEST(SharedFolderTest, WorkbookAnotherAccountKeepsToItselfSendsTheRowsBesideItAn
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to act as two accounts";
     TemporaryFolder top;
-    const std::filesystem::path folder = top.path / "KVRT";
-    std::filesystem::create_directory(folder);
-    ASSERT_EQ(::chmod(top.path.c_str(), 0755), 0);
-    ASSERT_EQ(::chown(folder.c_str(), 0, PupilsGroup), 0);
-    ASSERT_EQ(::chmod(folder.c_str(), 02775), 0);
+    const std::filesystem::path folder = MakeSharedFolder(top);
     // The workbook and its lock, made by an older version under a strict umask: the teacher's alone.
     for (const char* name : {"Класс.xls", ".Класс.xls.lock"}) {
         const std::string path = (folder / name).string();
