@@ -4,6 +4,7 @@
 #include "app/IMWindow.h"
 #include "platform/AudioOutput.h"
 #include "platform/Random.h"
+#include "reporting/ResultsWorker.h"
 #include "reporting/StatisticsWorkbook.h"
 
 namespace {
@@ -59,13 +60,6 @@ template <class T> void IMApp<T>::RewindSteps()
 {
     if (!steps.empty())
         nextStep = steps.begin()->first;
-}
-
-template <class T> long IMApp<T>::SaveReport()
-{
-    if (report)
-        report->Save(L"");
-    return 0;
 }
 
 template <class T> void IMApp<T>::ConnectMainWindow()

@@ -4,13 +4,12 @@
 #include "app/App.h"
 #include "app/IMWindow.h"
 #include "app/ProgramTexts.h"
+#include "platform/Files.h"
 #include "platform/Messages.h"
 
 #include <cstdio>
 #include <cstring>
 #include <exception>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -39,9 +38,8 @@ int main(int argc, char** argv)
 {
     if (AnsweredCommandLine(argc, argv))
         return 0;
-    // The results folder is shared by the pupils' group: the workbook and the files beside it stay writable by
-    // the group whatever umask the session set; the other bits of the umask are kept.
-    ::umask(::umask(0) & ~mode_t {S_IWGRP});
+    // The results folder is shared by the pupils' group.
+    ShareNewFilesWithGroup();
     CloseOnQuitSignals();
     App* app = nullptr;
     try {

@@ -2,13 +2,24 @@
 // Where the results workbook lives: one folder per machine that every pupil's
 // account can write, or the user's own data folder when the machine has none.
 //
-//   1. $ZVONKARY_RESULTS_DIR when set (tests, a school's network share);
+//   1. $ZVONKARY_RESULTS_DIR when set (tests, a school's network share); it is
+//      never created, since a missing one is most likely a share that is not
+//      mounted, which would later hide whatever was written in its place;
 //   2. /var/lib/KVRT when it can be written (the package creates it for the
 //      pupils' group), or can be created (a run as root);
-//   3. $XDG_DATA_HOME/KVRT, else ~/.local/share/KVRT, created when missing;
-//   4. otherwise nothing: the file is named relative to the working folder.
-// Returns the folder with a trailing slash, or an empty string for case 4.
+//   3. $XDG_DATA_HOME/KVRT, else ~/.local/share/KVRT, created when missing.
+// A $ZVONKARY_RESULTS_DIR that cannot be used sends the results to 3 instead,
+// and says so. Never the working folder: when none of these works there is no
+// results folder at all.
 
 #include <string>
 
+struct ResultsLocation {
+    std::string folder;    // with a trailing slash; empty when no folder can be used
+    std::string intended;  // the folder the results belong in when they cannot go there; empty when they do
+};
+
+ResultsLocation LocateResultsFolder(const std::string& machineFolder = "/var/lib/KVRT");
+
+// LocateResultsFolder's folder alone.
 std::string FindResultsFolder(const std::string& machineFolder = "/var/lib/KVRT");

@@ -4,18 +4,17 @@
 // picked up, sound and land in the slot, as it does when every event gets a
 // frame of its own.
 
-#include "ScreensHarness.h"
 #include "exercise/Game.h"
+#include "support/AppFixture.h"
 
 #include <vector>
 
 namespace {
 
 constexpr Point UpperSlot0 {116, 106};
-constexpr Point PanelCancel {397, 363};  // the middle of the exit panel's Cancel button
 constexpr Point ResultScreenSpot {400, 420};
 
-class QuickHand : public ScreensTest {
+class QuickHand : public AppFixture {
 protected:
     // From the start popup to the board, the first instruction skipped.
     void ReachBoard()
@@ -57,6 +56,13 @@ protected:
         m.push_back({EventCode::MouseMove, MouseKey::Left, 0, to.x, to.y});
         m.push_back({EventCode::LeftUp, 0, 0, to.x, to.y});
         return m;
+    }
+    // The middle of the button at place.
+    Point MiddleOf(const ScreenPlace& place)
+    {
+        IMButtonBase* button = ButtonAt(place);
+        const Rect r = button ? button->GetRect() : Rect {};
+        return {place.at.x + r.Width() / 2, place.at.y + r.Height() / 2};
     }
     static std::vector<Msg> Join(std::vector<Msg> a, const std::vector<Msg>& b)
     {
@@ -120,8 +126,9 @@ TEST_F(QuickHand, TheExitPanelCancelledInTheSameTurn)
     const std::wstring sound = brick->soundName;
     program.Key(VirtualKey::F12);
     ASSERT_NE(app->exitPanel, nullptr);
-    program.Move(PanelCancel.x, PanelCancel.y);
-    OneTurn(Join(ClickMessages(PanelCancel), DragMessages(brick->picture->GetPosition())));
+    const Point cancel = MiddleOf(Places::PanelCancel);
+    program.Move(cancel.x, cancel.y);
+    OneTurn(Join(ClickMessages(cancel), DragMessages(brick->picture->GetPosition())));
     EXPECT_EQ(app->exitPanel, nullptr);
     ExpectDraggedIntoTheSlot(sound);
 }
