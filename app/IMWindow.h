@@ -21,7 +21,7 @@ class PlatformWindow;
 
 struct TimerRecord {
     int interval = 0;         // milliseconds
-    std::uint64_t start = 0;  // counter reading at creation or the last firing
+    std::uint64_t start = 0;  // counter reading at creation, then the time the last tick was due
     EventSignal Elapsed;
 };
 
@@ -60,6 +60,8 @@ public:
     std::map<int, std::unique_ptr<TimerRecord>> timers;
 
 private:
+    static void Rearm(TimerRecord& timer, std::int64_t now, std::int64_t frequency);
+
     std::unique_ptr<PlatformWindow> platformWindow;
     // Timers removed while the timer pass runs their signal; deleted after it.
     std::vector<std::unique_ptr<TimerRecord>> retiredTimers;
