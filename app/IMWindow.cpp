@@ -258,13 +258,26 @@ void IMWindow::TimerPass()
         TimerRecord& timer = *it->second;
         const std::int64_t elapsed = (now - static_cast<std::int64_t>(timer.start)) * 1000 / frequency;
         if (elapsed >= timer.interval) {
-            timer.start = clock.Counter();
+            Rearm(timer, now, frequency);
             Emit(timer.Elapsed, e);
         }
         it = timers.upper_bound(id);
     }
     inTimerPass = false;
     retiredTimers.clear();
+}
+
+// A periodic timer keeps its own schedule: the next tick is due one interval
+// after the tick that was due, not after the late turn that fired it, so a
+// steady tick (the staff's playhead) does not fall behind by a turn's delay
+// every time. A timer that missed a whole interval (the machine stalled, the
+// window was dragged) starts a fresh schedule from now instead of firing its
+// missed ticks in a burst.
+void IMWindow::Rearm(TimerRecord& timer, std::int64_t now, std::int64_t frequency)
+{
+    const std::int64_t interval = static_cast<std::int64_t>(timer.interval) * frequency / 1000;
+    const std::int64_t due = static_cast<std::int64_t>(timer.start) + interval;
+    timer.start = static_cast<std::uint64_t>(interval > 0 && now - due < interval ? due : now);
 }
 
 int IMWindow::IdleWaitMs() const

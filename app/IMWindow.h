@@ -21,7 +21,7 @@ class PlatformWindow;
 
 struct TimerRecord {
     int interval = 0;         // milliseconds
-    std::uint64_t start = 0;  // counter reading at creation or the last firing
+    std::uint64_t start = 0;  // counter reading at creation, then the time the last tick was due
     EventSignal Elapsed;
 };
 
@@ -66,6 +66,7 @@ private:
     // Reports the pointer's arrival at a button message's position when no
     // move has (or the screens changed since), before the button is handled.
     void PointAt(const Msg& msg, bool settled);
+    static void Rearm(TimerRecord& timer, std::int64_t now, std::int64_t frequency);
 
     std::unique_ptr<PlatformWindow> platformWindow;
     // Timers removed while the timer pass runs their signal; deleted after it.
