@@ -69,7 +69,15 @@ struct Size {
     Rect picture;  // where the back buffer lands
 };
 
-class WindowPresenterSizes : public ::testing::TestWithParam<Size> { };
+class WindowPresenterSizes : public ::testing::TestWithParam<Size> {
+protected:
+    // The back buffer's pattern presented once into a window of the size under test.
+    void ShowFirstFrame() { presenter.Present(back.Rows(), window.Rows()); }
+
+    Picture back = Back();
+    Picture window {GetParam().width, GetParam().height};
+    WindowPresenter presenter {800, 600};
+};
 
 }  // namespace
 
@@ -86,8 +94,9 @@ TEST_P(WindowPresenterSizes, FirstPresentDrawsTheBarsAndThePictureWhole)
     EXPECT_EQ(presenter.Picture(), size.picture);
     for (int y = 0; y < size.height; ++y)
         for (int x = 0; x < size.width; ++x) {
-            if (!size.picture.Contains({x, y}))
+            if (!size.picture.Contains({x, y})) {
                 ASSERT_EQ(window.At(x, y), 0xFF000000u) << "bar at " << x << "," << y;
+            }
         }
     // Enlarged, the picture's corners show the back buffer's corners (shrunk, they blend with their neighbours).
     const Rect p = size.picture;
@@ -100,10 +109,7 @@ TEST_P(WindowPresenterSizes, FirstPresentDrawsTheBarsAndThePictureWhole)
 TEST_P(WindowPresenterSizes, OnlyWhatChangedIsSentAndItMatchesAWholePresent)
 {
     const Size size = GetParam();
-    Picture back = Back();
-    Picture window(size.width, size.height);
-    WindowPresenter presenter(800, 600);
-    presenter.Present(back.Rows(), window.Rows());
+    ShowFirstFrame();
     // Nothing changed: nothing is sent.
     EXPECT_TRUE(presenter.Present(back.Rows(), window.Rows()).empty());
 
@@ -153,10 +159,7 @@ TEST_P(WindowPresenterSizes, ASizeChangeDrawsTheWholeWindowAgain)
 TEST_P(WindowPresenterSizes, AfterInvalidateTheWholeFrameIsSentAgain)
 {
     const Size size = GetParam();
-    Picture back = Back();
-    Picture window(size.width, size.height);
-    WindowPresenter presenter(800, 600);
-    presenter.Present(back.Rows(), window.Rows());
+    ShowFirstFrame();
     // The window's pixels were lost (an expose): a full redraw of the same
     // frame is sent whole and puts every pixel back.
     std::fill(window.memory.begin(), window.memory.end(), 0xFFABCDEFu);
