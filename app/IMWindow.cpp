@@ -63,11 +63,16 @@ void IMWindow::WindowProc(const Msg& msg)
         // A new size shows the back buffer at a new scale, bars included:
         // the whole window is drawn again.
         suspended = msg.wParam == SizeKind::Minimized;
+        if (manager)
+            manager->RepaintWindow();
         SetDirty(true);
         return;
     case WindowMessage::Paint:
         if (manager && manager->IsDeviceLost() && !manager->RestoreDevice())
             return;
+        // The window's pixels were lost: present all of the next frame, not only what changed.
+        if (manager)
+            manager->RepaintWindow();
         SetDirty(true);
         return;
     case WindowMessage::Close:
