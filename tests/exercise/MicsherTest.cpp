@@ -144,9 +144,10 @@ TEST_F(StaffTest, PlayheadKeepsTimeWhenEveryTurnIsLate)
             program->audio->AdvanceMs(turnMs);
             Turn();
             elapsed += turnMs;
-            if (game->staff->playing)
+            if (game->staff->playing) {
                 ASSERT_EQ(game->staff->playhead->GetPosition().x - start, std::min(elapsed / 80, 317))
                     << "one pixel for every 80 ms played, at " << elapsed << " ms";
+            }
         }
         EXPECT_GE(elapsed, 318 * 80) << "the play ends with its 318th tick";
         EXPECT_LT(elapsed, 318 * 80 + turnMs) << "on the first turn after it is due";
