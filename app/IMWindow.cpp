@@ -104,15 +104,15 @@ void IMWindow::WindowProc(const Msg& msg)
         OnMouseMove(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
         return;
     case EventCode::LeftDown:
-    case EventCode::LeftUp:
     case EventCode::LeftDoubleClick:
     case EventCode::RightDown:
-    case EventCode::RightUp:
     case EventCode::MiddleDown:
-    case EventCode::MiddleUp:
         PointAt(msg, SettleBeforeInput());
         OnMouseButton(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
         return;
+    case EventCode::LeftUp:
+    case EventCode::RightUp:
+    case EventCode::MiddleUp:
     case EventCode::Wheel:
         SettleBeforeInput();
         OnMouseButton(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
@@ -124,23 +124,17 @@ void IMWindow::WindowProc(const Msg& msg)
 
 namespace {
 
-// The buttons held just before a button message: its own button the other way round.
+// The buttons held just before a button press: all but the one it presses.
 std::uint32_t ButtonsBefore(const Msg& msg)
 {
     switch (msg.message) {
     case EventCode::LeftDown:
     case EventCode::LeftDoubleClick:
         return msg.wParam & ~MouseKey::Left;
-    case EventCode::LeftUp:
-        return msg.wParam | MouseKey::Left;
     case EventCode::RightDown:
         return msg.wParam & ~MouseKey::Right;
-    case EventCode::RightUp:
-        return msg.wParam | MouseKey::Right;
     case EventCode::MiddleDown:
         return msg.wParam & ~MouseKey::Middle;
-    case EventCode::MiddleUp:
-        return msg.wParam | MouseKey::Middle;
     default:
         return msg.wParam;
     }
@@ -163,11 +157,12 @@ bool IMWindow::SettleBeforeInput()
 
 void IMWindow::PointAt(const Msg& msg, bool settled)
 {
-    // Controls learn what is under the mouse from moves. A button whose
+    // Controls learn what is under the mouse from moves. A press whose
     // position no move has reported (the pointer arrived with the press, or
     // came back into the window), or that meets a hover left over from before
     // a change of the screens, first moves the pointer there, so the press
-    // reaches what is under it.
+    // reaches what is under it. Releases are left as they come: a drag ends
+    // where its last move left it.
     const Point p {msg.x, msg.y};
     if (!settled && p == lastMousePos && HoverIsCurrent(p))
         return;

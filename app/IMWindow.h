@@ -63,8 +63,8 @@ private:
     // Runs the update pass when screens were opened or closed since the last
     // one, so input meets the tree a turn would have left; whether it ran.
     bool SettleBeforeInput();
-    // Reports the pointer's arrival at a button message's position when no
-    // move has (or the screens changed since), before the button is handled.
+    // Reports the pointer's arrival at a button press's position when no
+    // move has (or the screens changed since), before the press is handled.
     void PointAt(const Msg& msg, bool settled);
     static void Rearm(TimerRecord& timer, std::int64_t now, std::int64_t frequency);
 
