@@ -16,7 +16,8 @@ constexpr Point ResultScreenSpot {400, 420};
 
 class QuickHand : public AppFixture {
 protected:
-    // From the start popup to the board, the first instruction skipped.
+    // From the start popup to the board, the first instruction skipped; notes where the bank's first brick lies
+    // and its sound (a board of the same second lays its bank out alike).
     void ReachBoard()
     {
         app->ShowStartPopup();
@@ -24,6 +25,8 @@ protected:
         StartWithName(L"Маша");
         program.Key(VirtualKey::Escape);
         ASSERT_NE(app->board, nullptr);
+        first = app->board->bricks.front()->picture->GetPosition();
+        sound = app->board->bricks.front()->soundName;
     }
 
     // Messages delivered back to back through the window procedure, then one idle turn.
@@ -70,9 +73,8 @@ protected:
         return a;
     }
 
-    // The brick the test drags: the first of the bank, which the same second always lays out alike.
-    Brick* FirstBrick() { return app->board->bricks.front().get(); }
-    void ExpectDraggedIntoTheSlot(const std::wstring& sound)
+    // The first brick of the bank sounded and lies in the first upper slot.
+    void ExpectDraggedIntoTheSlot()
     {
         ASSERT_NE(app->board, nullptr);
         Brick* brick = nullptr;
@@ -84,6 +86,9 @@ protected:
         EXPECT_FALSE(brick->dragging) << "the release let it go";
         EXPECT_EQ(app->board->staff->upperSlots[0].brick, brick) << "it lies in the slot it was dropped on";
     }
+
+    Point first;         // the bank's first brick
+    std::wstring sound;  // and its sound
 };
 
 }  // namespace
@@ -91,67 +96,53 @@ protected:
 TEST_F(QuickHand, MoveAndPressInOneTurnPicksTheBrickUp)
 {
     ReachBoard();
-    Brick* brick = FirstBrick();
-    const std::wstring sound = brick->soundName;
-    OneTurn(DragMessages(brick->picture->GetPosition()));
-    ExpectDraggedIntoTheSlot(sound);
+    OneTurn(DragMessages(first));
+    ExpectDraggedIntoTheSlot();
 }
 
 TEST_F(QuickHand, APressWhoseMoveWasNeverReportedPicksTheBrickUp)
 {
     ReachBoard();
     program.Move(700, 580);
-    Brick* brick = FirstBrick();
-    const std::wstring sound = brick->soundName;
-    OneTurn(DragMessages(brick->picture->GetPosition(), false));
-    ExpectDraggedIntoTheSlot(sound);
+    OneTurn(DragMessages(first, false));
+    ExpectDraggedIntoTheSlot();
 }
 
 TEST_F(QuickHand, APressSoonAfterAClickNearbyPicksTheBrickUp)
 {
     ReachBoard();
-    Brick* brick = FirstBrick();
-    const std::wstring sound = brick->soundName;
-    const Point p = brick->picture->GetPosition();
-    program.Click(p.x + 2, p.y + 2);
+    program.Click(first.x + 2, first.y + 2);
     // Quick and close to the click before, the press counts as a double click.
-    OneTurn(DragMessages(p, true, EventCode::LeftDoubleClick));
-    ExpectDraggedIntoTheSlot(sound);
+    OneTurn(DragMessages(first, true, EventCode::LeftDoubleClick));
+    ExpectDraggedIntoTheSlot();
 }
 
 TEST_F(QuickHand, TheExitPanelCancelledInTheSameTurn)
 {
     ReachBoard();
-    Brick* brick = FirstBrick();
-    const std::wstring sound = brick->soundName;
     program.Key(VirtualKey::F12);
     ASSERT_NE(app->exitPanel, nullptr);
     const Point cancel = MiddleOf(Places::PanelCancel);
     program.Move(cancel.x, cancel.y);
-    OneTurn(Join(ClickMessages(cancel), DragMessages(brick->picture->GetPosition())));
+    OneTurn(Join(ClickMessages(cancel), DragMessages(first)));
     EXPECT_EQ(app->exitPanel, nullptr);
-    ExpectDraggedIntoTheSlot(sound);
+    ExpectDraggedIntoTheSlot();
 }
 
 TEST_F(QuickHand, TheRepeatedInstructionClosedWithEscInTheSameTurn)
 {
     ReachBoard();
-    Brick* brick = FirstBrick();
-    const std::wstring sound = brick->soundName;
     program.Key(VirtualKey::F1);
     program.Wait(2000, 100);
     ASSERT_TRUE(app->instructionActive);
-    OneTurn(Join(KeyMessages(VirtualKey::Escape), DragMessages(brick->picture->GetPosition())));
+    OneTurn(Join(KeyMessages(VirtualKey::Escape), DragMessages(first)));
     EXPECT_FALSE(app->instructionActive);
-    ExpectDraggedIntoTheSlot(sound);
+    ExpectDraggedIntoTheSlot();
 }
 
 TEST_F(QuickHand, TheNextAttemptStartedFromThePraisedResultInTheSameTurn)
 {
     ReachBoard();
-    // The board of the next attempt is laid out in the same second: its first brick lies where this one does.
-    const Point first = FirstBrick()->picture->GetPosition();
-    const std::wstring sound = FirstBrick()->soundName;
     Emit(app->board->staff->Completed);
     program.Wait(3500, 50);
     program.Move(ResultScreenSpot.x, ResultScreenSpot.y);
@@ -159,5 +150,5 @@ TEST_F(QuickHand, TheNextAttemptStartedFromThePraisedResultInTheSameTurn)
     Game* praised = app->board;
     OneTurn(Join(KeyMessages(VirtualKey::Return), DragMessages(first)));
     ASSERT_NE(app->board, praised) << "Enter built the next board";
-    ExpectDraggedIntoTheSlot(sound);
+    ExpectDraggedIntoTheSlot();
 }
