@@ -94,26 +94,23 @@ TEST(SharedFolderTest, FilesMadeUnderAStrictUmaskStayTheGroupsToSaveInto)
     const std::filesystem::path folder = MakeSharedFolder(top);
     const std::wstring book = FromUtf8(folder.string()) + L"/Класс.xls";
 
-    ChildProcess teacher([&] {
-        if (!BecomeAccount(Teacher, 077))
-            return false;
-        StatisticsWorkbook workbook(book, L"Учитель");
-        workbook.KeepJournal();
-        workbook.AddRow(L"Учитель", L"1", L"Number");
-        return workbook.SaveMerging() == StatisticsWorkbook::SaveOutcome::Merged;
-    });
+    // One account under the strict umask writes a pupil's row and merge-saves it into the class's workbook.
+    const auto saveAs = [&book](uid_t account, const wchar_t* pupil, const wchar_t* value) {
+        return [&book, account, pupil, value] {
+            if (!BecomeAccount(account, 077))
+                return false;
+            StatisticsWorkbook workbook(book, pupil);
+            workbook.KeepJournal();
+            workbook.AddRow(pupil, value, L"Number");
+            return workbook.SaveMerging() == StatisticsWorkbook::SaveOutcome::Merged;
+        };
+    };
+    ChildProcess teacher(saveAs(Teacher, L"Учитель", L"1"));
     ASSERT_EQ(teacher.Wait(), 0);
     EXPECT_EQ(ModeOf((folder / "Класс.xls").string()) & 0060, 0060u);
     EXPECT_EQ(ModeOf((folder / ".Класс.xls.lock").string()) & 0060, 0060u);
 
-    ChildProcess pupil([&] {
-        if (!BecomeAccount(Pupil, 077))
-            return false;
-        StatisticsWorkbook workbook(book, L"Маша");
-        workbook.KeepJournal();
-        workbook.AddRow(L"Маша", L"2", L"Number");
-        return workbook.SaveMerging() == StatisticsWorkbook::SaveOutcome::Merged;
-    });
+    ChildProcess pupil(saveAs(Pupil, L"Маша", L"2"));
     ASSERT_EQ(pupil.Wait(), 0) << "the second account saves into the teacher's workbook";
     EXPECT_EQ(WorksheetsOf(ReadFile((folder / "Класс.xls").string())).size(), 2u);
 }
