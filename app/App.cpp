@@ -17,7 +17,5 @@ void App::BuildExerciseStep(IMDialogBase* dialog)
 {
     const Rect rect {0, 0, BackBufferWidth, BackBufferHeight};
     board = new Game(dialog, &rect);
-    // Through the virtual table, as every screen operation is reached.
-    IMApp<App>* self = this;
-    board->staff->Completed.connect(Tracked<VoidSlot>(board, [self] { return self->ShowPraiseAt(137, 100); }));
+    board->staff->Completed.connect(Tracked<VoidSlot>(board, [this] { return ShowPraiseAt(137, 100); }));
 }

@@ -11,7 +11,6 @@ public:
     App();
 
     void RegisterSteps() override;
-    long ShowPraise(IMControl* screen) override;
     long ShowPraiseAt(int x, int y) override;
     void ShowInstruction(IMDialogBase* dialog) override;
     // The commentary has ended: the closing phrase, the keys, Space to go on.

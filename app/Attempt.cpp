@@ -45,20 +45,34 @@ template <class T> void IMApp<T>::SetPupilName(const std::wstring& name)
     pupilName = name;
 }
 
+// Start and Enter on the start popup.
+template <class T> void IMApp<T>::StartAttempt(const std::wstring& name, IMDialogBase* popup)
+{
+    OpenReport(name);
+    SetPupilName(name);
+    StartExercise();
+    popup->Close();
+}
+
 template <class T> void IMApp<T>::StartExercise()
 {
     instructionActive = true;
-    IMDialogBase* dialog = new IMDialogBase(mainWindow, nullptr, 0);
+    IMDialogBase* dialog = new IMDialogBase(mainWindow.get(), nullptr, 0);
     // Bound to the dialog, so it goes when the dialog does.
     mainWindow->ConnectKeyDown(Tracked<KeySlot>(dialog, [this, dialog](const IMKeyboardEvent& e) {
-        if (e.wParam == VirtualKey::Escape) {
-            dialog->Close();
-            instructionActive = false;
-        }
+        if (e.wParam == VirtualKey::Escape)
+            CloseInstruction(dialog);
         return 0L;
     }));
     dialog->ConnectClosing(Tracked<EventSlot>(this, [this](const IMEvent&) { return NextStep(); }));
     ShowInstruction(dialog);
+}
+
+template <class T> long IMApp<T>::CloseInstruction(IMDialogBase* dialog)
+{
+    dialog->Close();
+    instructionActive = false;
+    return 0;
 }
 
 template <class T> long IMApp<T>::NextStep()
@@ -81,7 +95,7 @@ template <class T> long IMApp<T>::NextStep()
     const auto step = steps.find(nextStep);
     if (step == steps.end())
         return 0;
-    stepDialog = new IMDialogBase(mainWindow, nullptr, 0);
+    stepDialog = new IMDialogBase(mainWindow.get(), nullptr, 0);
     stepDialog->SetFocus(true);
     stepDialog->ConnectClosing(Tracked<EventSlot>(this, [this](const IMEvent&) { return NextStep(); }));
     const auto following = std::next(step);
@@ -90,7 +104,25 @@ template <class T> long IMApp<T>::NextStep()
     return 0;
 }
 
+// The exit panel's Retry: the abandoned attempt ends and the start popup
+// comes back; 1 when no exercise step was open.
+template <class T> long IMApp<T>::Restart()
+{
+    CloseExitPanel();
+    if (!stepDialog)
+        return 1;
+    // Its closing writes the abandoned attempt's rows and builds a result screen.
+    stepDialog->Close();
+    RewindSteps();
+    stepDialog = nullptr;
+    ShowStartPopup();
+    return 0;
+}
+
+template void IMApp<App>::StartAttempt(const std::wstring&, IMDialogBase*);
 template void IMApp<App>::AddStatisticsRow(const std::wstring&, const std::wstring&, const std::wstring&);
 template void IMApp<App>::SetPupilName(const std::wstring&);
 template void IMApp<App>::StartExercise();
+template long IMApp<App>::CloseInstruction(IMDialogBase*);
 template long IMApp<App>::NextStep();
+template long IMApp<App>::Restart();

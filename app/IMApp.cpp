@@ -4,19 +4,22 @@
 #include "app/IMWindow.h"
 #include "platform/AudioOutput.h"
 #include "platform/Random.h"
+#include "reporting/ResultsWorker.h"
 #include "reporting/StatisticsWorkbook.h"
 
 namespace {
-App* theApp = nullptr;  // process-wide, main thread only
-int appUsers = 0;       // callers of GetApp not yet released
+std::unique_ptr<App> theApp;  // process-wide, main thread only
+int appUsers = 0;             // callers of GetApp not yet released
 }  // namespace
 
 template <class T> IMApp<T>::IMApp() = default;
 
 template <class T> IMApp<T>::~IMApp()
 {
-    if (static_cast<IMApp*>(theApp) == this)
-        theApp = nullptr;
+    // ReleaseApp has already emptied the pointer; an object destroyed any
+    // other way must not leave it dangling.
+    if (static_cast<IMApp*>(theApp.get()) == this)
+        theApp.release();
 }
 
 // The framework's own praise and instruction do nothing; the program's class
@@ -53,11 +56,10 @@ template <class T> void IMApp<T>::SetNextStep(const std::wstring& name)
         nextStep = name;
 }
 
-template <class T> long IMApp<T>::SaveReport()
+template <class T> void IMApp<T>::RewindSteps()
 {
-    if (report)
-        report->Save(L"");
-    return 0;
+    if (!steps.empty())
+        nextStep = steps.begin()->first;
 }
 
 template <class T> void IMApp<T>::ConnectMainWindow()
@@ -65,11 +67,13 @@ template <class T> void IMApp<T>::ConnectMainWindow()
     // Every key-down message reaching the main window runs these in this order.
     mainWindow->ConnectKeyDown(
         Tracked<KeySlot>(this, [this](const IMKeyboardEvent& e) { return OnRepeatInstructionKey(e); }));
-    IMApp<T>* self = this;  // the program's own OnWindowKeyDown, through the virtual table
-    mainWindow->ConnectKeyDown(
-        Tracked<KeySlot>(this, [self](const IMKeyboardEvent& e) { return self->OnWindowKeyDown(e); }));
+    mainWindow->ConnectKeyDown(Tracked<KeySlot>(this, [this](const IMKeyboardEvent& e) { return OnWindowKeyDown(e); }));
     mainWindow->ConnectKeyDown(Tracked<KeySlot>(this, [this](const IMKeyboardEvent& e) { return OnCreditsKey(e); }));
-    // However the platform closes the program, the pupil's rows reach the disk.
+    // However the program ends, the pupil's rows reach the disk: the Exit and
+    // Close buttons and the exit panel close the main window, the platform
+    // asks it to close. One slot each saves whichever workbook is open then,
+    // however many pupils the run has had.
+    mainWindow->ConnectClosing(Tracked<EventSlot>(this, [this](const IMEvent&) { return SaveReport(); }));
     mainWindow->CloseRequested.connect(Tracked<VoidSlot>(this, [this] { return SaveReport(); }));
 }
 
@@ -79,30 +83,30 @@ App* GetApp(const std::wstring& windowTitle, std::unique_ptr<AudioOutput> output
 {
     if (theApp) {
         ++appUsers;
-        return theApp;
+        return theApp.get();
     }
-    theApp = new App;
+    theApp = std::make_unique<App>();
     const Rect rect {0, 0, BackBufferWidth, BackBufferHeight};
-    theApp->mainWindow = CreateMainWindow(windowTitle, &rect, false, std::move(output));
+    theApp->mainWindow.reset(CreateMainWindow(windowTitle, &rect, false, std::move(output)));
     theApp->ConnectMainWindow();
     theApp->windowTitle = windowTitle;
     theApp->RegisterSteps();
     Srand(static_cast<unsigned>(CurrentTime()));
     appUsers = 1;
-    return theApp;
+    return theApp.get();
 }
 
 App* FindApp()
 {
-    return theApp;
+    return theApp.get();
 }
 
 void ReleaseApp()
 {
     if (!theApp || --appUsers > 0)
         return;
-    delete theApp->mainWindow;
-    theApp->mainWindow = nullptr;
+    // Shutdown in its order: the window with every screen, the workbook, the object.
+    theApp->mainWindow.reset();
     theApp->report.reset();
-    delete theApp;
+    theApp.reset();
 }

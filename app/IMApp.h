@@ -8,6 +8,24 @@
 //   ShowPraiseAt, ShowInstruction, OnWindowKeyDown.
 //
 // One instance exists from GetApp to ReleaseApp. Main thread only.
+//
+// Index: where each operation is defined.
+//   app/IMApp.cpp            the object's life (GetApp, FindApp, ReleaseApp), SetInfo,
+//                            RegisterStep, SetNextStep, RewindSteps,
+//                            ConnectMainWindow, the framework's own ShowPraise,
+//                            ShowPraiseAt and ShowInstruction
+//   app/Attempt.cpp          StartAttempt, StartExercise, CloseInstruction, NextStep,
+//                            Restart, AddStatisticsRow, SetPupilName
+//   app/Report.cpp           OpenReport, RecoverResults, WaitForResults, SaveReport,
+//                            ResultsNotice, SaveReportAs, OnSaveAsClicked,
+//                            OnPrintClicked, PrintReport
+//   app/App.cpp              App, RegisterSteps, BuildExerciseStep
+//   screens/StartPopup.cpp   ShowStartPopup, OnPopupKey
+//   screens/Instruction.cpp  App::ShowInstruction, OnInstructionSoundEnd, OnRepeatInstructionKey
+//   screens/Praise.cpp       App::ShowPraiseAt
+//   screens/ResultScreen.cpp ShowResults
+//   screens/ExitPanel.cpp    OnWindowKeyDown, ShowExitPanel, CloseExitPanel
+//   screens/CreditsPanel.cpp OnCreditsKey, IsCreditsOpen
 
 #include "events/IMEvent.h"
 #include "events/IMSignal.h"
@@ -23,6 +41,7 @@ class IMControl;
 class IMDialogBase;
 class IMEditBar;
 class IMWindow;
+class ResultsWorker;
 class StatisticsWorkbook;
 
 // Builds the content of one exercise step into the step's dialog.
@@ -55,11 +74,16 @@ public:
     void RegisterStep(const std::wstring& name, StepBuilder builder);
     // Makes name the next step when it is registered.
     void SetNextStep(const std::wstring& name);
+    // The next attempt starts from the first step again.
+    void RewindSteps();
 
     // The attempt: its statistics rows and the sequence of its screens.
     void AddStatisticsRow(const std::wstring& name, const std::wstring& value, const std::wstring& type);
     void SetPupilName(const std::wstring& name);
     void StartExercise();
+    // Closes an instruction screen: its closing runs what follows it, and the
+    // flag drops only after that.
+    long CloseInstruction(IMDialogBase* dialog);
     long NextStep();
 
     // The start popup's Enter: starts the attempt with the name typed into name.
@@ -72,10 +96,17 @@ public:
     // run which ended without saving left in its journal are merged first.
     void OpenReport(const std::wstring& name);
     // Merges into their workbooks the rows journalled by runs that ended
-    // without saving them (a crash, a power cut, a killed session).
+    // without saving them (a crash, a power cut, a killed session), on the
+    // results' worker thread: the call returns at once.
     void RecoverResults();
-    // Writes the open workbook to its own file; nothing without one.
+    // Returns once the results' worker has done what was posted to it.
+    void WaitForResults();
+    // Writes the open workbook to its own file, after the worker's saves of
+    // earlier pupils; nothing without one.
     long SaveReport();
+    // Where the results went when they could not go where they belong, in
+    // plain Russian for the result screen and the exit; empty when they did.
+    std::wstring ResultsNotice() const;
     // Writes the open workbook to path; false when it could not be written.
     bool SaveReportAs(const std::wstring& path);
     // The result screen's Save as: a dialog proposing the workbook's own file.
@@ -93,14 +124,15 @@ public:
     void ConnectMainWindow();
 
     IMDialogBase* exitPanel = nullptr;                     // the exit panel while it is shown
-    IMWindow* mainWindow = nullptr;                        // owned; the root of every screen
+    std::unique_ptr<IMWindow> mainWindow;                  // the root of every screen
     std::wstring nextStep;                                 // the step NextStep runs next; empty when none is left
     std::map<std::wstring, StepBuilder> steps;             // the registered steps, ordered by name
     IMDialogBase* stepDialog = nullptr;                    // the running step's dialog, null once it closes
     IMConnection repeatCloser;                             // closes an instruction opened with F1
     std::unique_ptr<IMConnectionBlock> repeatCloserBlock;  // holds it back during the F1 press that opened it
     std::unique_ptr<StatisticsWorkbook> report;            // the open workbook, or null
-    bool reportSavedOnClosing = false;                     // the main window's Closing saves whichever workbook is open
+    std::wstring resultsFolderNotice;                      // why the results folder is not the one they belong in
+    std::unique_ptr<ResultsWorker> resultsWorker;          // made at first use; finishes its work before report goes
     std::wstring windowTitle;                              // the main window's title and the results file's name
     bool instructionActive = false;                        // an instruction screen is open
     std::int32_t extraInstructionCalls = 0;                // F1 repetitions since the step started

@@ -63,11 +63,16 @@ void IMWindow::WindowProc(const Msg& msg)
         // A new size shows the back buffer at a new scale, bars included:
         // the whole window is drawn again.
         suspended = msg.wParam == SizeKind::Minimized;
+        if (manager)
+            manager->RepaintWindow();
         SetDirty(true);
         return;
     case WindowMessage::Paint:
         if (manager && manager->IsDeviceLost() && !manager->RestoreDevice())
             return;
+        // The window's pixels were lost: present all of the next frame, not only what changed.
+        if (manager)
+            manager->RepaintWindow();
         SetDirty(true);
         return;
     case WindowMessage::Close:
@@ -95,21 +100,76 @@ void IMWindow::WindowProc(const Msg& msg)
     case EventCode::MouseMove:
         if (manager && manager->IsDeviceLost())
             return;
+        SettleBeforeInput();
         OnMouseMove(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
         return;
     case EventCode::LeftDown:
-    case EventCode::LeftUp:
     case EventCode::LeftDoubleClick:
     case EventCode::RightDown:
-    case EventCode::RightUp:
     case EventCode::MiddleDown:
+        PointAt(msg, SettleBeforeInput());
+        OnMouseButton(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
+        return;
+    case EventCode::LeftUp:
+    case EventCode::RightUp:
     case EventCode::MiddleUp:
     case EventCode::Wheel:
+        SettleBeforeInput();
         OnMouseButton(IMMouseEvent(this, msg.message, msg.wParam, msg.x, msg.y));
         return;
     default:
         return;
     }
+}
+
+namespace {
+
+// The buttons held just before a button press: all but the one it presses.
+std::uint32_t ButtonsBefore(const Msg& msg)
+{
+    switch (msg.message) {
+    case EventCode::LeftDown:
+    case EventCode::LeftDoubleClick:
+        return msg.wParam & ~MouseKey::Left;
+    case EventCode::RightDown:
+        return msg.wParam & ~MouseKey::Right;
+    case EventCode::MiddleDown:
+        return msg.wParam & ~MouseKey::Middle;
+    default:
+        return msg.wParam;
+    }
+}
+
+}  // namespace
+
+bool IMWindow::SettleBeforeInput()
+{
+    // On a slow machine the events of a quick hand share one turn: a screen
+    // closed by a click is still in its parent's layers (and a screen opened
+    // by it still pending) when the next move or press arrives, so the press
+    // would go to the screen that has gone. The update pass a faster machine
+    // runs between them is run here instead; only the frame waits.
+    if (!HasPendingChanges())
+        return false;
+    Update(IMEvent(this, EventCode::Update));
+    return true;
+}
+
+void IMWindow::PointAt(const Msg& msg, bool settled)
+{
+    // Controls learn what is under the mouse from moves. A press whose
+    // position no move has reported (the pointer arrived with the press, or
+    // came back into the window), or that meets a hover left over from before
+    // a change of the screens, first moves the pointer there, so the press
+    // reaches what is under it. Releases are left as they come: a drag ends
+    // where its last move left it.
+    const Point p {msg.x, msg.y};
+    if (!settled && p == lastMousePos && HoverIsCurrent(p))
+        return;
+    IMResourceManager* manager = GetResourceManager();
+    if (manager && manager->IsDeviceLost())
+        return;
+    OnMouseMove(IMMouseEvent(this, EventCode::MouseMove, ButtonsBefore(msg), p.x, p.y));
 }
 
 // ---------------------------------------------------------------------------
@@ -198,13 +258,26 @@ void IMWindow::TimerPass()
         TimerRecord& timer = *it->second;
         const std::int64_t elapsed = (now - static_cast<std::int64_t>(timer.start)) * 1000 / frequency;
         if (elapsed >= timer.interval) {
-            timer.start = clock.Counter();
+            Rearm(timer, now, frequency);
             Emit(timer.Elapsed, e);
         }
         it = timers.upper_bound(id);
     }
     inTimerPass = false;
     retiredTimers.clear();
+}
+
+// A periodic timer keeps its own schedule: the next tick is due one interval
+// after the tick that was due, not after the late turn that fired it, so a
+// steady tick (the staff's playhead) does not fall behind by a turn's delay
+// every time. A timer that missed a whole interval (the machine stalled, the
+// window was dragged) starts a fresh schedule from now instead of firing its
+// missed ticks in a burst.
+void IMWindow::Rearm(TimerRecord& timer, std::int64_t now, std::int64_t frequency)
+{
+    const std::int64_t interval = static_cast<std::int64_t>(timer.interval) * frequency / 1000;
+    const std::int64_t due = static_cast<std::int64_t>(timer.start) + interval;
+    timer.start = static_cast<std::uint64_t>(interval > 0 && now - due < interval ? due : now);
 }
 
 int IMWindow::IdleWaitMs() const

@@ -21,7 +21,7 @@ class PlatformWindow;
 
 struct TimerRecord {
     int interval = 0;         // milliseconds
-    std::uint64_t start = 0;  // counter reading at creation or the last firing
+    std::uint64_t start = 0;  // counter reading at creation, then the time the last tick was due
     EventSignal Elapsed;
 };
 
@@ -60,6 +60,14 @@ public:
     std::map<int, std::unique_ptr<TimerRecord>> timers;
 
 private:
+    // Runs the update pass when screens were opened or closed since the last
+    // one, so input meets the tree a turn would have left; whether it ran.
+    bool SettleBeforeInput();
+    // Reports the pointer's arrival at a button press's position when no
+    // move has (or the screens changed since), before the press is handled.
+    void PointAt(const Msg& msg, bool settled);
+    static void Rearm(TimerRecord& timer, std::int64_t now, std::int64_t frequency);
+
     std::unique_ptr<PlatformWindow> platformWindow;
     // Timers removed while the timer pass runs their signal; deleted after it.
     std::vector<std::unique_ptr<TimerRecord>> retiredTimers;

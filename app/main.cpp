@@ -4,6 +4,7 @@
 #include "app/App.h"
 #include "app/IMWindow.h"
 #include "app/ProgramTexts.h"
+#include "platform/Files.h"
 #include "platform/Messages.h"
 #include "platform/PlatformWindow.h"
 #include "platform/ResultsFolder.h"
@@ -42,9 +43,8 @@ int main(int argc, char** argv)
     ConnectStandardStreams();
     if (AnsweredCommandLine(argc, argv))
         return 0;
-    // The results folder is shared by the pupils' group: the workbook and the files beside it stay writable by
-    // the group whatever umask the session set; the other bits of the umask are kept.
-    KeepNewFilesGroupWritable();
+    // The results folder is shared by the pupils' group.
+    ShareNewFilesWithGroup();
     CloseOnQuitSignals();
     App* app = nullptr;
     try {
@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     // Rows a run left unsaved (a crash, a power cut) reach their workbook before anyone starts a new attempt.
     app->RecoverResults();
     app->ShowStartPopup();
-    RunMessageLoop(app->mainWindow);
+    RunMessageLoop(app->mainWindow.get());
     ReleaseApp();
     return 0;
 }

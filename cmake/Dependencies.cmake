@@ -30,8 +30,11 @@ foreach(target PkgConfig::SDL2 PkgConfig::ALSA PkgConfig::FREETYPE PkgConfig::AG
   endif()
 endforeach()
 
-if(ZV_TESTS)
+# The tests' helpers, which the benchmarks link too, check with GoogleTest.
+if(ZV_TESTS OR ZV_BENCHMARKS)
   find_package(GTest REQUIRED)
+endif()
+if(ZV_TESTS)
   include(GoogleTest)
 endif()
 if(ZV_BENCHMARKS)

@@ -89,7 +89,9 @@ void Game::CreateBrick(int x, int y, int sound, int pic)
 
 long Game::OnBoardMouseButton(const IMMouseEvent& e)
 {
-    if (e.code == EventCode::LeftDown) {
+    // A press that follows the last one quickly and close by arrives as a
+    // double click; it picks a brick up all the same.
+    if (e.code == EventCode::LeftDown || e.code == EventCode::LeftDoubleClick) {
         auto it
             = std::find_if(bricks.begin(), bricks.end(), [this](const auto& b) { return b->picture == hoveredChild; });
         if (it != bricks.end()) {

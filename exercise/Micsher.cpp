@@ -1,9 +1,16 @@
 #include "exercise/Micsher.h"
 
+#include "platform/Clock.h"
 #include "toolkit/IMDialogBase.h"
 #include "toolkit/IMServices.h"
 
+#include <algorithm>
+
 namespace {
+
+constexpr int PlayheadTickMs = 80;
+constexpr int StepMs = 2090;        // one slot position of the shelves
+constexpr int PlayheadSteps = 317;  // pixels the playhead moves; the next tick ends the play
 
 constexpr int SlotLefts[10] = {116, 142, 166, 191, 216, 243, 265, 290, 318, 341};
 constexpr int SlotRights[10] = {141, 165, 190, 215, 242, 264, 289, 317, 340, 411};
@@ -162,7 +169,8 @@ void Micsher::StartPlay()
     speaker->SetRect({79, 29, 112, 67});
     playhead->Show();
     playing = true;
-    animationTimer = AddTimer(80);
+    playStart = GetClock().Counter();
+    animationTimer = AddTimer(PlayheadTickMs);
     ConnectTimer(animationTimer, this, [this](const IMEvent&) { return OnPlayheadTick(); });
     if (CheckRow(0))
         PlaySound(upperRowSound);
@@ -186,19 +194,38 @@ long Micsher::PlayStep(int index)
         PlaySound(upperSlots[index].brick->sound);
     if (lowerSlots[index].occupied && lowerRowSound == 0)
         PlaySound(lowerSlots[index].brick->sound);
-    stepTimer = AddTimer(2090);
+    // Each step is timed from the play's start, so the bricks of a shelf follow
+    // each other exactly as they do in the tune, however late this turn came.
+    const Clock& clock = GetClock();
+    const std::int64_t elapsedMs = static_cast<std::int64_t>((clock.Counter() - playStart) * 1000 / clock.Frequency());
+    const std::int64_t next = std::int64_t {index + 1} * StepMs;
+    stepTimer = AddTimer(static_cast<int>(std::max<std::int64_t>(0, next - elapsedMs)));
     ConnectTimer(stepTimer, this, [this, index](const IMEvent&) { return PlayStep(index + 1); });
     return 0;
 }
 
 long Micsher::OnPlayheadTick()
 {
-    // The 318th tick ends the play. It is not counted, because StopPlay moves
-    // the playhead back by `ticks` and it has moved only 317 times.
-    if (ticks + 1 > 317) {
-        StopPlay();
-        return 0;
-    }
+    // The playhead shows where the music is, so it takes as many steps as the
+    // clock says have passed since the play started: a turn that came late
+    // (a slow frame) is made up at once instead of delaying every later tick.
+    const Clock& clock = GetClock();
+    const std::uint64_t elapsedMs = (clock.Counter() - playStart) * 1000 / clock.Frequency();
+    const int due = static_cast<int>(std::min<std::uint64_t>(elapsedMs / PlayheadTickMs, PlayheadSteps + 1));
+    do {
+        // The 318th tick ends the play. It is not counted, because StopPlay
+        // moves the playhead back by `ticks` and it has moved only 317 times.
+        if (ticks + 1 > PlayheadSteps) {
+            StopPlay();
+            return 0;
+        }
+        Step();
+    } while (ticks < due);
+    return 0;
+}
+
+void Micsher::Step()
+{
     ++ticks;
     const Point p = playhead->GetPosition();
     playhead->SetPosition(p.x + 1, p.y);
@@ -213,7 +240,6 @@ long Micsher::OnPlayheadTick()
         r.bottom -= 2;
     }
     speaker->SetRect(r);
-    return 0;
 }
 
 void Micsher::StopPlay()

@@ -8,6 +8,7 @@
 #include "events/IMSignal.h"
 #include "exercise/Brick.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,7 @@ public:
     int ticks = 0;
     int animationTimer = 0;
     int stepTimer = 0;
+    std::uint64_t playStart = 0;  // clock counter when the play started; the playhead follows it
     bool playing = false;
     IMStaticPictureBase<IMTextureView>* speaker = nullptr;
     std::uint32_t lowerRowSound = 0;
@@ -61,4 +63,6 @@ private:
     bool Fits(const Slot& slot, const std::vector<Slot>& shelf, const Brick& brick) const;
     static void Place(Slot& slot, Brick& brick);
     bool PlaceOnShelf(std::vector<Slot>& shelf, const Rect& dropped, Brick& brick);
+    // One step of the playhead to the right, with the speaker's pulse.
+    void Step();
 };

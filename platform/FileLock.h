@@ -13,11 +13,11 @@
 
 class FileLock {
 public:
-    // Locks the file `path`, created when missing (0666 less the umask), waiting at most `wait` for another holder
-    // to let go. Null, with `whyNot` set, when the file cannot be opened or the lock was not had in time; `busy` tells
-    // the second case.
+    // Locks the file `path`, created when missing (0666 less the umask, plus read and write for the group), waiting
+    // at most `wait` for another holder to let go. Null, with `whyNot` set, when the file cannot be opened or the
+    // lock was not had in time; `busy` tells the second case, `forbidden` that this account may not open the file.
     static std::unique_ptr<FileLock> Acquire(
-        const std::string& path, std::chrono::milliseconds wait, std::string& whyNot, bool& busy);
+        const std::string& path, std::chrono::milliseconds wait, std::string& whyNot, bool& busy, bool& forbidden);
     // Locks an existing file without waiting and without creating it. Null when it is absent, is not a regular file,
     // or is locked by someone else.
     static std::unique_ptr<FileLock> TryExisting(const std::string& path);

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/PosixFiles.h"
+
 namespace {
 
 // How often a waiting lock is tried again: short against the few milliseconds a save holds it.
@@ -46,11 +48,13 @@ bool TryLockDescriptor(int fd)
 }
 
 std::unique_ptr<FileLock> FileLock::Acquire(
-    const std::string& path, std::chrono::milliseconds wait, std::string& whyNot, bool& busy)
+    const std::string& path, std::chrono::milliseconds wait, std::string& whyNot, bool& busy, bool& forbidden)
 {
     busy = false;
+    forbidden = false;
     const int fd = OpenForLocking(path, O_CREAT);
     if (fd < 0) {
+        forbidden = errno == EACCES || errno == EPERM || errno == EROFS;
         whyNot = "cannot open the lock file " + path + ": " + std::strerror(errno);
         return nullptr;
     }
@@ -59,6 +63,8 @@ std::unique_ptr<FileLock> FileLock::Acquire(
         whyNot = "the lock file " + path + " is not a regular file";
         return nullptr;
     }
+    // Every account of the group locks the same file: it must stay theirs to open.
+    GiveGroupReadWrite(fd);
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
         if (TryLockDescriptor(fd))

@@ -7,13 +7,15 @@
 // Paths are UTF-8. Each operation returns false and says why in `whyNot` (one line) when it fails; it then leaves the
 // files it was asked about as they were and removes whatever it had created.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 // Writes `contents` as the file `path`, created or replaced. A new file gets the usual permissions (0666 less the
-// umask); a replaced one keeps its permission bits.
+// umask, plus read and write for the group, so that the other accounts of a shared results folder can go on saving);
+// a replaced one keeps its permission bits.
 bool ReplaceFileAtomically(const std::string& path, std::string_view contents, std::string& whyNot);
 
 // Writes `contents` as the new file `path`, which must not exist yet: it appears whole or not at all, and a file of
@@ -25,8 +27,9 @@ bool WriteNewFileAtomically(const std::string& path, std::string_view contents, 
 // (under the lock that writers of the file share). Returns how many were removed.
 int RemoveStaleTemporaries(const std::string& path);
 
-// Keeps the file `path` under the name `path` + "." + the local time as YYYYMMDD-HHMMSS (with "-2", "-3"… appended
-// when that name is taken), and puts that name into `backupPath`. The file itself stays in place.
+// Keeps the file `path` beside it as a damaged copy, named for a person and with the extension kept last:
+// "Класс.xls" becomes "Класс (повреждённая копия 2026-12-11 14-05).xls" (" №2", " №3"… before the closing
+// parenthesis when that name is taken). Puts that name into `backupPath`. The file itself stays in place.
 bool KeepBackupOfFile(const std::string& path, std::string& backupPath, std::string& whyNot);
 
 // One version of a file's contents: which file the path named and its size and times when it was looked at. A file
@@ -42,10 +45,17 @@ struct FileVersion {
 // The version of the file `path` names now, or nothing when it names none.
 std::optional<FileVersion> VersionOfFile(const std::string& path);
 
-enum class ReadOutcome { Read, Absent, Unreadable };
-// Reads the whole file `path` into `bytes`. Absent when there is no such file. `version`, when given, receives the
-// version of the file read, taken before reading, so that a change made while reading counts as another version.
-ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::optional<FileVersion>* version = nullptr);
+enum class ReadOutcome {
+    Read,
+    Absent,      // there is no such file
+    Forbidden,   // it exists, but this account may not read it
+    TooLarge,    // larger than the caller accepts; nothing was kept
+    Unreadable,  // any other failure
+};
+// Reads the whole file `path` into `bytes`, at most `maxBytes` of it. `version`, when given, receives the version of
+// the file read, taken before reading, so that a change made while reading counts as another version.
+ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::optional<FileVersion>* version = nullptr,
+    std::size_t maxBytes = SIZE_MAX);
 
 // Which file a path names now (its device and inode), or nothing when it names none.
 struct FileIdentity {
@@ -54,3 +64,8 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 std::optional<FileIdentity> IdentifyFile(const std::string& path);
+
+// Lets every file the process creates from now on be readable and writable by its group, whatever umask the session
+// set (a teacher's 077 would otherwise lock every pupil out of the shared results folder); the other bits of the
+// umask are kept. For the start of the program, before any other thread runs.
+void ShareNewFilesWithGroup();

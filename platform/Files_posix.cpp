@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/PosixFiles.h"
+
 namespace {
 
 std::string Describe(const std::string& what, const std::string& path)
@@ -19,46 +21,20 @@ std::string Describe(const std::string& what, const std::string& path)
     return what + " " + path + ": " + std::strerror(errno);
 }
 
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Makes a rename or a new name in the folder durable. Some file systems cannot sync a folder; the rename has
-// happened all the same, so a failure here is not the caller's failure.
-void SyncFolder(const std::string& folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-bool WriteAll(int fd, std::string_view contents)
-{
-    while (!contents.empty()) {
-        const ssize_t written = ::write(fd, contents.data(), contents.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = EIO;
-            return false;
-        }
-        contents.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // Creates a file no one else can have prepared: O_EXCL refuses an existing name and O_NOFOLLOW a planted symbolic
 // link, which matters in a folder other accounts can write.
+// The file is shared with the folder's group, whatever the umask.
 int CreateFreshFile(const std::string& path)
 {
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0 && !GiveGroupReadWrite(fd)) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(path.c_str());
+        errno = error;
+        return -1;
+    }
+    return fd;
 }
 
 // The folder part of `path` with its slash (empty for a bare name), and the name after it.
@@ -135,13 +111,14 @@ bool WriteTemporaryBeside(
     return done;
 }
 
+// The local time to the minute, as a person reads it in a file name: "2026-12-11 14-05".
 std::string Timestamp()
 {
     const std::time_t now = std::time(nullptr);
     std::tm local {};
     ::localtime_r(&now, &local);
     char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H-%M", &local);
     return text;
 }
 
@@ -249,9 +226,15 @@ int RemoveStaleTemporaries(const std::string& path)
 
 bool KeepBackupOfFile(const std::string& path, std::string& backupPath, std::string& whyNot)
 {
-    const std::string stem = path + "." + Timestamp();
+    // The extension stays last, so that the copy opens by a double click like the workbook.
+    const auto [folder, name] = SplitPath(path);
+    const std::size_t dot = name.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > 0;
+    const std::string stem
+        = folder + (hasExtension ? name.substr(0, dot) : name) + " (повреждённая копия " + Timestamp();
+    const std::string extension = hasExtension ? name.substr(dot) : std::string();
     for (int number = 1; number < 1000; ++number) {
-        backupPath = number == 1 ? stem : stem + "-" + std::to_string(number);
+        backupPath = stem + (number == 1 ? std::string() : " №" + std::to_string(number)) + ")" + extension;
         // A hard link keeps the very file under the new name at once, whatever its size and even when it cannot be
         // read.
         if (::link(path.c_str(), backupPath.c_str()) == 0) {
@@ -292,16 +275,24 @@ std::optional<FileVersion> VersionOfFile(const std::string& path)
     return VersionOf(info);
 }
 
-ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::optional<FileVersion>* version)
+ReadOutcome ReadWholeFile(
+    const std::string& path, std::string& bytes, std::optional<FileVersion>* version, std::size_t maxBytes)
 {
     bytes.clear();
     if (version)
         version->reset();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? ReadOutcome::Absent : ReadOutcome::Unreadable;
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return ReadOutcome::Absent;
+        return errno == EACCES || errno == EPERM ? ReadOutcome::Forbidden : ReadOutcome::Unreadable;
+    }
     struct stat info { };
     if (::fstat(fd, &info) == 0) {
+        if (info.st_size > 0 && static_cast<std::uint64_t>(info.st_size) > maxBytes) {
+            ::close(fd);
+            return ReadOutcome::TooLarge;
+        }
         if (info.st_size > 0)
             bytes.reserve(static_cast<std::size_t>(info.st_size));
         if (version)
@@ -309,9 +300,14 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::opti
     }
     char buffer[65536];
     ssize_t got = 0;
-    while ((got = ReadSome(fd, buffer, sizeof buffer)) > 0)
+    // The size looked at may change while reading: the limit holds for what is read, too.
+    while ((got = ReadSome(fd, buffer, sizeof buffer)) > 0 && bytes.size() <= maxBytes)
         bytes.append(buffer, static_cast<std::size_t>(got));
     ::close(fd);
+    if (bytes.size() > maxBytes) {
+        bytes.clear();
+        return ReadOutcome::TooLarge;
+    }
     return got == 0 ? ReadOutcome::Read : ReadOutcome::Unreadable;
 }
 
@@ -321,4 +317,53 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path)
     if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
     return FileIdentity {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+bool GiveGroupReadWrite(int fd)
+{
+    struct stat info { };
+    if (::fstat(fd, &info) != 0)
+        return false;
+    constexpr mode_t GroupReadWrite = S_IRGRP | S_IWGRP;
+    if (info.st_uid != ::geteuid() || (info.st_mode & GroupReadWrite) == GroupReadWrite)
+        return true;
+    return ::fchmod(fd, (info.st_mode & 07777) | GroupReadWrite) == 0;
+}
+
+void ShareNewFilesWithGroup()
+{
+    ::umask(::umask(0) & ~mode_t {S_IRGRP | S_IWGRP});
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool WriteAll(int fd, std::string_view contents)
+{
+    while (!contents.empty()) {
+        const ssize_t written = ::write(fd, contents.data(), contents.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        contents.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
 }

@@ -3,11 +3,13 @@
 #include "platform/DebugOutput.h"
 #include "platform/GraphicsCard.h"
 #include "platform/PlatformWindow.h"
+#include "platform/WindowPresenter.h"
 
 #include <SDL.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <png.h>
 
@@ -90,6 +92,26 @@ void DeviceTexture::Unlock()
     locked = nullptr;
 }
 
+std::uint32_t DeviceTexture::Texel(int x, int y)
+{
+    std::uint32_t p = 0;
+    if (x < 0 || y < 0 || x >= width || y >= height)
+        return 0;
+    if (locked) {
+        std::memcpy(&p, locked + (static_cast<std::size_t>(y) * width + x) * 4, 4);
+        return p;
+    }
+    // A streaming texture's lock hands out the pixels it holds: one texel's worth.
+    const SDL_Rect rect {x, y, 1, 1};
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture, &rect, &pixels, &pitch) != 0)
+        return 0;
+    std::memcpy(&p, pixels, 4);
+    SDL_UnlockTexture(texture);
+    return p;
+}
+
 // Pictures sit in the top-left corner of their power-of-two texture, the rest
 // transparent: an opaque picture yields a block of exactly its size, one with
 // transparent corners an empty block.
@@ -145,36 +167,58 @@ bool GraphicsDevice::CanReadDisplayMode()
 std::unique_ptr<GraphicsDevice> GraphicsDevice::Create(
     PlatformWindow& platformWindow, int width, int height, std::string* error)
 {
-    SDL_Window* window = platformWindow.Handle();
-    const bool software = UseSoftwareRenderer(window);
-    if (software) {
-        // Otherwise SDL makes a hidden OpenGL window to decide whether to back
-        // the window's pixels with a texture, loading the whole GL stack.
-        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    }
-    OutputDebugString(std::string("renderer: ") + (software ? "software" : "accelerated"));
     std::unique_ptr<GraphicsDevice> device(new GraphicsDevice);
+    device->window = platformWindow.Handle();
     device->backBufferWidth = width;
     device->backBufferHeight = height;
     device->clip = {0, 0, width, height};
-    const Uint32 flags = software ? SDL_RENDERER_SOFTWARE : SDL_RENDERER_ACCELERATED;
-    device->renderer = SDL_CreateRenderer(window, -1, flags | SDL_RENDERER_TARGETTEXTURE);
-    if (!device->renderer && !software)
-        device->renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
-    if (!device->renderer) {
-        if (error)
-            *error = std::string("cannot create the renderer: ") + SDL_GetError();
+    const bool software = UseSoftwareRenderer(device->window);
+    OutputDebugString(std::string("renderer: ") + (software ? "software" : "accelerated"));
+    const bool made = (!software && device->CreateAccelerated(width, height, error))
+        || device->CreateSoftware(width, height, error);
+    if (!made)
         return nullptr;
-    }
-    device->backBuffer
-        = SDL_CreateTexture(device->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, width, height);
-    if (!device->backBuffer || SDL_SetRenderTarget(device->renderer, device->backBuffer) != 0) {
-        if (error)
-            *error = std::string("cannot create the back buffer: ") + SDL_GetError();
-        return nullptr;
-    }
     SDL_AddEventWatch(&GraphicsDevice::WatchEvents, device.get());
     return device;
+}
+
+// The software renderer draws into a surface of our own; Present scales what
+// changed into the window's pixels.
+bool GraphicsDevice::CreateSoftware(int width, int height, std::string* error)
+{
+    // Otherwise SDL makes a hidden OpenGL window to decide whether to back
+    // the window's pixels with a texture, loading the whole GL stack.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (backBuffer)
+        SDL_DestroyTexture(backBuffer);
+    if (renderer)
+        SDL_DestroyRenderer(renderer);
+    backBuffer = nullptr;
+    renderer = nullptr;
+    backSurface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    renderer = backSurface ? SDL_CreateSoftwareRenderer(backSurface) : nullptr;
+    if (!renderer) {
+        if (error)
+            *error = std::string("cannot create the renderer: ") + SDL_GetError();
+        return false;
+    }
+    presenter = std::make_unique<WindowPresenter>(width, height);
+    return true;
+}
+
+bool GraphicsDevice::CreateAccelerated(int width, int height, std::string* error)
+{
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
+    if (renderer)
+        backBuffer = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, width, height);
+    if (!backBuffer || SDL_SetRenderTarget(renderer, backBuffer) != 0) {
+        const std::string reason = std::string("no accelerated renderer: ") + SDL_GetError();
+        OutputDebugString(reason);
+        if (error)
+            *error = reason;
+        return false;
+    }
+    return true;
 }
 
 GraphicsDevice::~GraphicsDevice()
@@ -184,6 +228,8 @@ GraphicsDevice::~GraphicsDevice()
         SDL_DestroyTexture(backBuffer);
     if (renderer)
         SDL_DestroyRenderer(renderer);
+    SDL_FreeSurface(backSurface);
+    SDL_FreeSurface(converted);
 }
 
 int GraphicsDevice::WatchEvents(void* device, SDL_Event* event)
@@ -263,6 +309,22 @@ void GraphicsDevice::SetClip(const Rect& r)
 
 void GraphicsDevice::Present()
 {
+    if (presenter)
+        PresentChanges();
+    else
+        PresentScaled();
+    SetClip(clip);
+}
+
+void GraphicsDevice::InvalidateWindow()
+{
+    if (presenter)
+        presenter->Invalidate();
+}
+
+// With a graphics card: the whole back buffer, scaled, between black bars.
+void GraphicsDevice::PresentScaled()
+{
     int outW = 0, outH = 0;
     SDL_SetRenderTarget(renderer, nullptr);
     SDL_GetRendererOutputSize(renderer, &outW, &outH);
@@ -279,7 +341,91 @@ void GraphicsDevice::Present()
     SDL_RenderPresent(renderer);
     if (SDL_SetRenderTarget(renderer, backBuffer) != 0)
         lost = true;
-    SetClip(clip);
+    lastPresented = {{0, 0, outW, outH}};
+}
+
+namespace {
+
+bool IsXrgb(const SDL_PixelFormat* format)
+{
+    return format->BytesPerPixel == 4 && format->Rmask == 0x00FF0000u && format->Gmask == 0x0000FF00u
+        && format->Bmask == 0x000000FFu;
+}
+
+PixelRows Rows(SDL_Surface* surface)
+{
+    return {static_cast<std::uint32_t*>(surface->pixels), surface->w, surface->h, surface->pitch};
+}
+
+}  // namespace
+
+// The surface the presenter writes: the window's own, or one in XRGB beside it
+// whose changed rectangles are converted into the window's format.
+SDL_Surface* GraphicsDevice::PresentTarget(SDL_Surface* windowSurface)
+{
+    if (IsXrgb(windowSurface->format))
+        return windowSurface;
+    if (!converted || converted->w != windowSurface->w || converted->h != windowSurface->h) {
+        SDL_FreeSurface(converted);
+        converted = SDL_CreateRGBSurfaceWithFormat(0, windowSurface->w, windowSurface->h, 32, SDL_PIXELFORMAT_RGB888);
+    }
+    return converted;
+}
+
+// Without a graphics card: only the window rectangles whose pixels changed.
+void GraphicsDevice::PresentChanges()
+{
+    lastPresented.clear();
+    // The renderer may still hold queued draws.
+    SDL_RenderFlush(renderer);
+    SDL_Surface* windowSurface = SDL_GetWindowSurface(window);
+    SDL_Surface* target = windowSurface ? PresentTarget(windowSurface) : nullptr;
+    if (!target) {
+        OutputDebugString(std::string("cannot reach the window's pixels: ") + SDL_GetError());
+        return;
+    }
+    if (SDL_MUSTLOCK(target) && SDL_LockSurface(target) != 0)
+        return;
+    lastPresented = presenter->Present(Rows(backSurface), Rows(target));
+    if (SDL_MUSTLOCK(target))
+        SDL_UnlockSurface(target);
+    if (lastPresented.empty())
+        return;
+    std::vector<SDL_Rect> rects;
+    for (const Rect& r : lastPresented) {
+        SDL_Rect rect {r.left, r.top, r.Width(), r.Height()};
+        if (target != windowSurface)
+            SDL_BlitSurface(target, &rect, windowSurface, &rect);
+        rects.push_back(rect);
+    }
+    if (SDL_UpdateWindowSurfaceRects(window, rects.data(), int(rects.size())) != 0)
+        OutputDebugString(std::string("cannot show the window's pixels: ") + SDL_GetError());
+}
+
+std::vector<std::uint32_t> GraphicsDevice::ReadWindow(int* width, int* height)
+{
+    std::vector<std::uint32_t> pixels;
+    *width = *height = 0;
+    if (!presenter) {
+        SDL_GetRendererOutputSize(renderer, width, height);
+        pixels.resize(std::size_t(*width) * *height);
+        SDL_SetRenderTarget(renderer, nullptr);
+        SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(), *width * 4);
+        SDL_SetRenderTarget(renderer, backBuffer);
+        SetClip(clip);
+        return pixels;
+    }
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    if (!surface)
+        return pixels;
+    *width = surface->w;
+    *height = surface->h;
+    pixels.resize(std::size_t(*width) * *height);
+    if (SDL_ConvertPixels(surface->w, surface->h, surface->format->format, surface->pixels, surface->pitch,
+            SDL_PIXELFORMAT_RGB888, pixels.data(), surface->w * 4)
+        != 0)
+        OutputDebugString(std::string("cannot read the window: ") + SDL_GetError());
+    return pixels;
 }
 
 std::vector<std::uint32_t> GraphicsDevice::ReadBackBuffer()

@@ -1,9 +1,15 @@
 #pragma once
-// Drawing over SDL_Renderer: an 800x600 target texture is the back buffer,
-// textures are streaming ARGB8888 ones whose system-memory pixels Lock hands
-// out, a draw is a copy with colour and alpha
-// modulation, blending and rotation, the clip rectangle is the viewport, and
-// Present scales the back buffer into the window with letterbox bars.
+// Drawing over SDL_Renderer: an 800x600 back buffer, textures that are
+// streaming ARGB8888 ones whose system-memory pixels Lock hands out, a draw
+// that is a copy with colour and alpha modulation, blending and rotation, the
+// clip rectangle as the viewport, and Present, which scales the back buffer
+// into the window with letterbox bars.
+//
+// With a graphics card the back buffer is a target texture and every present
+// scales all of it. Without one (the software renderer) the back buffer is a
+// surface in memory and the window's own pixels are kept between frames:
+// Present sends only the window rectangles whose pixels changed
+// (WindowPresenter), which is what keeps an idle screen cheap at 1920x1080.
 //
 // A texture-memory budget makes running out of memory real: creating a texture
 // beyond it raises std::bad_alloc. Render-target and device resets from SDL
@@ -20,8 +26,11 @@
 #include <vector>
 
 class PlatformWindow;
+class WindowPresenter;
 struct SDL_Renderer;
+struct SDL_Surface;
 struct SDL_Texture;
+struct SDL_Window;
 class GraphicsDevice;
 
 enum class PixelFormat {
@@ -50,6 +59,8 @@ public:
     // every frame would cost as much again.
     std::uint8_t* Lock(const Rect& area);
     void Unlock();
+    // The texel at (x, y) as ARGB, read without writing anything back; 0 outside.
+    std::uint32_t Texel(int x, int y);
     // The block at the top-left corner whose texels are all opaque, as found
     // by the last Unlock; draws from inside it need no blending.
     int OpaqueWidth() const { return opaqueWidth; }
@@ -103,6 +114,13 @@ public:
     void SetClip(const Rect& clip);
     Rect GetClip() const { return clip; }
     void Present();
+    // The window's pixels are no longer what was presented (exposed, resized):
+    // the next Present sends the whole window.
+    void InvalidateWindow();
+    // The window rectangles the last Present sent to the screen.
+    const std::vector<Rect>& LastPresented() const { return lastPresented; }
+    // Read-back of the window as presented, row after row, XRGB; its size in *width and *height.
+    std::vector<std::uint32_t> ReadWindow(int* width, int* height);
 
     // Read-back of the back buffer, row after row, ARGB.
     std::vector<std::uint32_t> ReadBackBuffer();
@@ -120,9 +138,19 @@ private:
     friend class DeviceTexture;
     GraphicsDevice() = default;
     static int WatchEvents(void* device, union SDL_Event* event);
+    bool CreateSoftware(int width, int height, std::string* error);
+    bool CreateAccelerated(int width, int height, std::string* error);
+    void PresentScaled();
+    void PresentChanges();
+    SDL_Surface* PresentTarget(SDL_Surface* windowSurface);
 
-    SDL_Renderer* renderer = nullptr;   // owned
-    SDL_Texture* backBuffer = nullptr;  // owned render target
+    SDL_Window* window = nullptr;                // not owned
+    SDL_Renderer* renderer = nullptr;            // owned
+    SDL_Texture* backBuffer = nullptr;           // owned render target, with a graphics card
+    SDL_Surface* backSurface = nullptr;          // owned back buffer of the software renderer
+    SDL_Surface* converted = nullptr;            // owned: the window's picture when its pixel format is not XRGB
+    std::unique_ptr<WindowPresenter> presenter;  // software renderer only
+    std::vector<Rect> lastPresented;
     int backBufferWidth = 0;
     int backBufferHeight = 0;
     Rect clip;                        // the viewport, in back-buffer pixels

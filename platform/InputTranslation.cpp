@@ -67,9 +67,9 @@ void AppendText(const char* utf8, std::vector<Msg>& out)
             continue;  // broken UTF-8 types nothing
         // One message per UTF-16 unit, as Windows sends characters outside the BMP.
         if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back({EventCode::Char, static_cast<std::uint32_t>(0xD800 + (c >> 10)), 1});
-            out.push_back({EventCode::Char, static_cast<std::uint32_t>(0xDC00 + (c & 0x3FF)), 1});
+            const SurrogatePair pair = SplitSurrogates(c);
+            out.push_back({EventCode::Char, pair.high, 1});
+            out.push_back({EventCode::Char, pair.low, 1});
         } else {
             out.push_back({EventCode::Char, static_cast<std::uint32_t>(c), 1});
         }

@@ -46,7 +46,16 @@ std::string UserDataFolder()
     if (!xdg.empty() && xdg.front() == '/')
         return xdg;
     const std::string home = EnvironmentValue("HOME");
-    return home.empty() ? std::string() : home + "/.local/share";
+    return home.empty() || home.front() != '/' ? std::string() : home + "/.local/share";
+}
+
+// The per-user folder, created when missing; empty when it cannot be.
+std::string UserResultsFolder()
+{
+    const std::string user = UserDataFolder();
+    if (!user.empty() && EnsureFolder(user + "/KVRT"))
+        return user + "/KVRT/";
+    return {};
 }
 
 }  // namespace
@@ -56,21 +65,25 @@ std::string MachineResultsFolder()
     return "/var/lib/KVRT";
 }
 
-void KeepNewFilesGroupWritable()
+ResultsLocation LocateResultsFolder(const std::string& machineFolder)
 {
-    ::umask(::umask(0) & ~mode_t {S_IWGRP});
+    const std::string chosen = EnvironmentValue("ZVONKARY_RESULTS_DIR");
+    if (!chosen.empty()) {
+        if (IsWritableFolder(chosen))
+            return {WithSlash(chosen), {}};
+        return {UserResultsFolder(), WithSlash(chosen)};
+    }
+    if (IsWritableFolder(machineFolder)
+        || (::mkdir(machineFolder.c_str(), 02775) == 0 && IsWritableFolder(machineFolder)))
+        return {WithSlash(machineFolder), {}};
+    const std::string user = UserResultsFolder();
+    if (!user.empty())
+        return {user, {}};
+    const std::string wanted = UserDataFolder();
+    return {{}, wanted.empty() ? WithSlash(machineFolder) : wanted + "/KVRT/"};
 }
 
 std::string FindResultsFolder(const std::string& machineFolder)
 {
-    const std::string chosen = EnvironmentValue("ZVONKARY_RESULTS_DIR");
-    if (!chosen.empty())
-        return EnsureFolder(chosen) ? WithSlash(chosen) : std::string();
-    if (IsWritableFolder(machineFolder)
-        || (::mkdir(machineFolder.c_str(), 02775) == 0 && IsWritableFolder(machineFolder)))
-        return WithSlash(machineFolder);
-    const std::string user = UserDataFolder();
-    if (!user.empty() && EnsureFolder(user + "/KVRT"))
-        return user + "/KVRT/";
-    return {};
+    return LocateResultsFolder(machineFolder).folder;
 }

@@ -68,6 +68,15 @@ bool EnsureFolder(const std::string& path)
     return IsWritableFolder(path);
 }
 
+// The per-user folder, created when missing; empty when it cannot be.
+std::string UserResultsFolder()
+{
+    const std::string user = Normalised(EnvironmentValue(L"LOCALAPPDATA"));
+    if (!user.empty() && EnsureFolder(user + "/KVRT"))
+        return user + "/KVRT/";
+    return {};
+}
+
 }  // namespace
 
 std::string MachineResultsFolder()
@@ -76,20 +85,28 @@ std::string MachineResultsFolder()
     return common.empty() ? std::string() : common + "/KVRT";
 }
 
-void KeepNewFilesGroupWritable() { }
-
-std::string FindResultsFolder(const std::string& machineFolder)
+ResultsLocation LocateResultsFolder(const std::string& machineFolder)
 {
     const std::string chosen = Normalised(EnvironmentValue(L"ZVONKARY_RESULTS_DIR"));
-    if (!chosen.empty())
-        return EnsureFolder(chosen) ? chosen + "/" : std::string();
+    if (!chosen.empty()) {
+        // Never made: a missing one is most likely a share that is not connected.
+        if (IsWritableFolder(chosen))
+            return {chosen + "/", {}};
+        return {UserResultsFolder(), chosen + "/"};
+    }
     const std::string machine = Normalised(machineFolder);
     if (!machine.empty()
         && (IsWritableFolder(machine)
             || (::CreateDirectoryW(WidePath(machine).c_str(), nullptr) && IsWritableFolder(machine))))
-        return machine + "/";
-    const std::string user = Normalised(EnvironmentValue(L"LOCALAPPDATA"));
-    if (!user.empty() && EnsureFolder(user + "/KVRT"))
-        return user + "/KVRT/";
-    return {};
+        return {machine + "/", {}};
+    const std::string user = UserResultsFolder();
+    if (!user.empty())
+        return {user, {}};
+    const std::string wanted = Normalised(EnvironmentValue(L"LOCALAPPDATA"));
+    return {{}, wanted.empty() ? machine + "/" : wanted + "/KVRT/"};
+}
+
+std::string FindResultsFolder(const std::string& machineFolder)
+{
+    return LocateResultsFolder(machineFolder).folder;
 }

@@ -101,14 +101,14 @@ std::string ToUtf8(std::wstring_view text)
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t c = static_cast<char32_t>(text[i]);
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
+        if (IsHighSurrogate(c) && i + 1 < text.size()) {
             const char32_t low = static_cast<char32_t>(text[i + 1]);
-            if (low >= 0xDC00 && low < 0xE000) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            if (IsLowSurrogate(low)) {
+                c = JoinSurrogates(c, low);
                 ++i;
             }
         }
-        if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF)
+        if (IsSurrogate(c) || c > 0x10FFFF)
             c = Replacement;
         AppendUtf8(out, c);
     }

@@ -386,7 +386,17 @@ TextureHandle IMGlyphCache::CreateGlyphTexture(IMResourceManager& manager, const
     std::uint8_t* bits = texture->Lock();
     RasterisePath(bits, texture->Pitch(), w, h, path, colour, background);
     texture->Unlock();
-    return manager.Register(key, std::move(texture), w, h, PixelFormat::A8R8G8B8);
+    // After a loss the glyph is rasterised again from its font, which lives as long as the cache.
+    auto remake = [this, &manager, font, ch, underline, w, h, colour, background] {
+        std::unique_ptr<DeviceTexture> again = manager.CreatePow2Texture(w, h, PixelFormat::A8R8G8B8);
+        if (again) {
+            GlyphPath outline = BuildPath(font, ch, underline);
+            RasterisePath(again->Lock(), again->Pitch(), w, h, outline, colour, background);
+            again->Unlock();
+        }
+        return again;
+    };
+    return manager.Register(key, std::move(texture), w, h, PixelFormat::A8R8G8B8, std::move(remake));
 }
 
 TextureHandle IMResourceManager::CreateGlyphTexture(const std::wstring& key, wchar_t ch, std::uint32_t colour,

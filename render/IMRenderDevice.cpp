@@ -113,6 +113,12 @@ void IMRenderDevice::EndFrame()
         device->Present();
 }
 
+void IMRenderDevice::RepaintWindow()
+{
+    if (device)
+        device->InvalidateWindow();
+}
+
 namespace {
 IMRenderDevice* theRenderDevice = nullptr;  // main thread only
 }

@@ -52,6 +52,9 @@ public:
     // Frame sequence of the main window: clear to opaque black, then present.
     void BeginFrame();
     void EndFrame();
+    // The window lost what it showed (exposed, resized): the next frame is
+    // presented whole instead of only where it changed.
+    void RepaintWindow();
 
     GraphicsDevice* Device() const { return device.get(); }
 

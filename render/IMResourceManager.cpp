@@ -61,8 +61,8 @@ bool IMResourceManager::WithEviction(const std::wstring& name, const std::functi
     }
 }
 
-TextureHandle IMResourceManager::Register(
-    const std::wstring& name, std::unique_ptr<DeviceTexture> texture, int width, int height, PixelFormat format)
+TextureHandle IMResourceManager::Register(const std::wstring& name, std::unique_ptr<DeviceTexture> texture, int width,
+    int height, PixelFormat format, Remake remake)
 {
     TextureHandle handle;
     if (!freeSlots.empty()) {
@@ -74,16 +74,33 @@ TextureHandle IMResourceManager::Register(
     }
     nameToSlot[name] = handle;
     auto record = std::make_unique<TextureRecord>();
-    record->texWidth = texture->Width();
-    record->texHeight = texture->Height();
+    // A texture made later (on first use) gets the sides CreatePow2Texture will give it.
+    record->texWidth = texture ? texture->Width() : NextPowerOfTwo(width);
+    record->texHeight = texture ? texture->Height() : NextPowerOfTwo(height);
     record->texture = std::move(texture);
     record->imageRect = {0, 0, width, height};
     record->name = name;
     record->refCount = 1;
     record->format = format;
+    record->remake = std::move(remake);
     records[handle] = std::move(record);
-    BackupTexture(handle);
     return handle;
+}
+
+// Decodes data again. Embedded pictures are read where they are; other bytes
+// are kept (compressed), since the caller's buffer may be gone by then.
+IMResourceManager::Remake IMResourceManager::Decoding(const std::wstring& name, std::span<const unsigned char> data)
+{
+    auto decode = [this](std::span<const unsigned char> bytes) {
+        DecodedTexture decoded;
+        DecodePicture(bytes, *this, decoded);
+        return std::move(decoded.texture);
+    };
+    const auto embedded = FindEmbedded(std::wstring_view(name));
+    if (!data.empty() && embedded.data() == data.data() && embedded.size() == data.size())
+        return [decode, data] { return decode(data); };
+    auto kept = std::make_shared<std::vector<unsigned char>>(data.begin(), data.end());
+    return [decode, kept] { return decode(*kept); };
 }
 
 TextureHandle IMResourceManager::LoadTexture(const std::wstring& name)
@@ -93,18 +110,26 @@ TextureHandle IMResourceManager::LoadTexture(const std::wstring& name)
         return found;
     DecodedTexture decoded;
     bool ok = false;
-    WithEviction(name, [&] {
-        if (ResourceNumber(name)) {
-            const auto bytes = FindEmbedded(std::wstring_view(name));
-            ok = !bytes.empty() && DecodePicture(bytes, *this, decoded);
-        } else {
-            const std::string path = ToUtf8(name);
-            ok = DecodePngFile(path, *this, decoded) || DecodeJpegFile(path, *this, decoded);
-        }
-    });
+    Remake remake;
+    if (ResourceNumber(name)) {
+        const auto bytes = FindEmbedded(std::wstring_view(name));
+        WithEviction(name, [&] { ok = !bytes.empty() && DecodePicture(bytes, *this, decoded); });
+        remake = Decoding(name, bytes);
+    } else {
+        // A file is read again when its texture must come back; one that is gone by then stays away.
+        const std::string path = ToUtf8(name);
+        WithEviction(name, [&] { ok = DecodePngFile(path, *this, decoded) || DecodeJpegFile(path, *this, decoded); });
+        remake = [this, path] {
+            DecodedTexture again;
+            if (!DecodePngFile(path, *this, again))
+                DecodeJpegFile(path, *this, again);
+            return std::move(again.texture);
+        };
+    }
     if (!ok)
         return slotCount;
-    return Register(name, std::move(decoded.texture), decoded.width, decoded.height, PixelFormat::A8R8G8B8);
+    return Register(
+        name, std::move(decoded.texture), decoded.width, decoded.height, PixelFormat::A8R8G8B8, std::move(remake));
 }
 
 TextureHandle IMResourceManager::LoadTextureFromMemory(const std::wstring& name, std::span<const unsigned char> data)
@@ -117,7 +142,20 @@ TextureHandle IMResourceManager::LoadTextureFromMemory(const std::wstring& name,
     WithEviction(name, [&] { ok = DecodePicture(data, *this, decoded); });
     if (!ok)
         return slotCount;
-    return Register(name, std::move(decoded.texture), decoded.width, decoded.height, PixelFormat::A8R8G8B8);
+    return Register(
+        name, std::move(decoded.texture), decoded.width, decoded.height, PixelFormat::A8R8G8B8, Decoding(name, data));
+}
+
+TextureHandle IMResourceManager::RegisterEmbeddedPicture(const std::wstring& name, std::span<const unsigned char> data)
+{
+    const TextureHandle found = Loaded(name);
+    if (found < slotCount)
+        return found;
+    int width = 0;
+    int height = 0;
+    if (!ReadPngSize(data, width, height))
+        return LoadTextureFromMemory(name, data);
+    return Register(name, nullptr, width, height, PixelFormat::A8R8G8B8, Decoding(name, data));
 }
 
 TextureHandle IMResourceManager::CreateBlankTexture(const std::wstring& name, int width, int height, PixelFormat format)
@@ -125,14 +163,21 @@ TextureHandle IMResourceManager::CreateBlankTexture(const std::wstring& name, in
     const TextureHandle found = Loaded(name);
     if (found < slotCount)
         return found;
+    auto blank = [this, width, height, format] {
+        std::unique_ptr<DeviceTexture> texture = CreatePow2Texture(width, height, format);
+        if (texture) {
+            std::uint8_t* bits = texture->Lock();
+            std::memset(bits, 0, std::size_t(texture->Pitch()) * std::max(0, std::min(height, texture->Height())));
+            texture->Unlock();
+        }
+        return texture;
+    };
     std::unique_ptr<DeviceTexture> texture;
-    WithEviction(name, [&] { texture = CreatePow2Texture(width, height, format); });
+    WithEviction(name, [&] { texture = blank(); });
     if (!texture)
         return slotCount;
-    std::uint8_t* bits = texture->Lock();
-    std::memset(bits, 0, std::size_t(texture->Pitch()) * std::max(0, std::min(height, texture->Height())));
-    texture->Unlock();
-    return Register(name, std::move(texture), width, height, format);
+    // What is written later (video frames) is not kept: the texture comes back blank.
+    return Register(name, std::move(texture), width, height, format, blank);
 }
 
 // ---------------------------------------------------------------------------
@@ -170,7 +215,7 @@ TextureHandle IMResourceManager::FindTexture(const std::wstring& name) const
 }
 
 // ---------------------------------------------------------------------------
-// Device memory and the pixel copies
+// Device memory and making textures again
 
 void IMResourceManager::EvictTexture(TextureHandle handle)
 {
@@ -189,27 +234,35 @@ void IMResourceManager::RestoreTexture(TextureHandle handle)
     if (!IsLive(handle))
         return;
     TextureRecord& record = *records[handle];
-    if (record.texture || record.pixelCopy.empty())
+    if (record.texture || !record.remake)
         return;
     std::unique_ptr<DeviceTexture> texture;
-    WithEviction(record.name, [&] { texture = CreatePow2Texture(record.texWidth, record.texHeight, record.format); });
-    if (!texture)
-        return;
-    std::uint8_t* bits = texture->Lock();
-    std::memcpy(bits, record.pixelCopy.data(),
-        std::min(record.pixelCopy.size(), std::size_t(texture->Pitch()) * texture->Height()));
-    texture->Unlock();
-    record.texture = std::move(texture);
+    WithEviction(record.name, [&] { texture = record.remake(); });
+    // A remade texture of another size (a file changed meanwhile) would not fit the record.
+    if (texture && texture->Width() == record.texWidth && texture->Height() == record.texHeight)
+        record.texture = std::move(texture);
 }
 
+// The texture's pixels now become the ones it comes back with: the one case
+// where the table holds a system-memory copy.
 void IMResourceManager::BackupTexture(TextureHandle handle)
 {
     if (!IsLive(handle) || !records[handle]->texture)
         return;
     TextureRecord& record = *records[handle];
     const std::uint8_t* bits = record.texture->Lock();
-    record.pixelCopy.assign(bits, bits + std::size_t(record.texture->Pitch()) * record.texHeight);
+    auto copy = std::make_shared<const std::vector<std::uint8_t>>(
+        bits, bits + std::size_t(record.texture->Pitch()) * record.texHeight);
     record.texture->Unlock();
+    record.remake = [this, copy, w = record.texWidth, h = record.texHeight, format = record.format] {
+        std::unique_ptr<DeviceTexture> texture = CreatePow2Texture(w, h, format);
+        if (texture) {
+            std::uint8_t* out = texture->Lock();
+            std::memcpy(out, copy->data(), std::min(copy->size(), std::size_t(texture->Pitch()) * texture->Height()));
+            texture->Unlock();
+        }
+        return texture;
+    };
 }
 
 int IMResourceManager::GetTexturePitch(TextureHandle handle)
@@ -251,12 +304,14 @@ const TextureRecord* IMResourceManager::GetRecord(TextureHandle handle) const
     return IsLive(handle) ? records[handle].get() : nullptr;
 }
 
-int IMResourceManager::TexelAlpha(TextureHandle handle, int u, int v) const
+std::uint32_t IMResourceManager::Texel(TextureHandle handle, int u, int v) const
 {
+    // Bringing an evicted texture back changes none of the table's pictures.
+    const_cast<IMResourceManager*>(this)->RestoreTexture(handle);
     const TextureRecord* record = GetRecord(handle);
-    if (!record || record->pixelCopy.empty() || u < 0 || v < 0 || u >= record->texWidth || v >= record->texHeight)
+    if (!record || !record->texture)
         return 0;
-    return record->pixelCopy[(std::size_t(v) * record->texWidth + u) * 4 + 3];
+    return record->texture->Texel(u, v);
 }
 
 Rect IMResourceManager::ImageRect(TextureHandle handle) const
@@ -345,7 +400,7 @@ IMResourceManager* CreateResourceManager(bool windowed, PlatformWindow* window, 
     if (manager->InitDevice(75, window, windowed, BackBufferWidth, BackBufferHeight) != 0)
         throw std::runtime_error("Не могу создать устройство Direct3D");
     for (const std::wstring& name : SkinNames())
-        manager->LoadTextureFromMemory(name, FindEmbedded(std::wstring_view(name)));
+        manager->RegisterEmbeddedPicture(name, FindEmbedded(std::wstring_view(name)));
     theManager = manager.release();
     SetRenderDevice(theManager);
     SetSoundSystem(theManager);

@@ -1,8 +1,13 @@
 #pragma once
 // The one object through which the program reaches pictures and sounds: the
-// render device, the reference-counted texture table with a system-memory copy
-// of every texture (so textures survive eviction and device loss without being
-// decoded again), the skin registered at start-up, and the sound system.
+// render device, the reference-counted texture table, the skin registered at
+// start-up, and the sound system.
+//
+// A texture's pixels live only in the device texture. Each record knows how to
+// make its texture again (decode the embedded picture or the file once more,
+// rasterise the glyph again, clear a blank one), which is how textures come
+// back after an eviction or a device loss; a system-memory copy is kept only
+// for a texture whose pixels were written later and saved with BackupTexture.
 //
 // A handle is a slot index. A lookup that finds nothing yields `slotCount`,
 // which is never a valid handle; every operation given such a handle, or the
@@ -33,9 +38,11 @@ struct TextureRecord {
     Rect imageRect;                          // {0, 0, picture width, picture height}
     int texWidth = 0;                        // allocated size, powers of two
     int texHeight = 0;
-    std::wstring name;                    // key in nameToSlot
-    int refCount = 0;                     // holders; the record dies at 0
-    std::vector<std::uint8_t> pixelCopy;  // top level as locked, pitch x texHeight; empty: none
+    std::wstring name;  // key in nameToSlot
+    int refCount = 0;   // holders; the record dies at 0
+    // Makes the texture again with the pixels it was registered with (or saved
+    // by BackupTexture); set when registered. Empty: it cannot come back.
+    std::function<std::unique_ptr<DeviceTexture>()> remake;
     PixelFormat format = PixelFormat::A8R8G8B8;
 };
 
@@ -46,6 +53,10 @@ public:
 
     TextureHandle LoadTexture(const std::wstring& name);
     TextureHandle LoadTextureFromMemory(const std::wstring& name, std::span<const unsigned char> data);
+    // Registers an embedded PNG like LoadTextureFromMemory, but decodes it only
+    // when it is first drawn or read (the skin: a screen uses a few of its 57
+    // pictures, and the first frame waits for none of the others).
+    TextureHandle RegisterEmbeddedPicture(const std::wstring& name, std::span<const unsigned char> data);
     TextureHandle CreateBlankTexture(const std::wstring& name, int width, int height, PixelFormat format);
     TextureHandle AddRefTexture(TextureHandle handle);
     void ReleaseTexture(TextureHandle handle);
@@ -72,8 +83,11 @@ public:
     bool IsLive(TextureHandle handle) const { return handle < slotCount && records[handle] != nullptr; }
     // The record of a live handle, or null.
     const TextureRecord* GetRecord(TextureHandle handle) const;
-    // Alpha of the texel at (column u, row v) of the pixel copy; 0 without one.
-    int TexelAlpha(TextureHandle handle, int u, int v) const;
+    // The texel at (column u, row v) as ARGB, brought back first when evicted;
+    // 0 outside the texture or without one.
+    std::uint32_t Texel(TextureHandle handle, int u, int v) const;
+    // Its alpha (the hit test of pictures).
+    int TexelAlpha(TextureHandle handle, int u, int v) const { return int(Texel(handle, u, v) >> 24); }
     // The picture's size; {0, 0, 0, 0} for an invalid handle.
     Rect ImageRect(TextureHandle handle) const;
 
@@ -87,8 +101,10 @@ protected:
 
 private:
     friend class IMGlyphCache;
-    TextureHandle Register(
-        const std::wstring& name, std::unique_ptr<DeviceTexture> texture, int width, int height, PixelFormat format);
+    using Remake = std::function<std::unique_ptr<DeviceTexture>()>;
+    TextureHandle Register(const std::wstring& name, std::unique_ptr<DeviceTexture> texture, int width, int height,
+        PixelFormat format, Remake remake);
+    Remake Decoding(const std::wstring& name, std::span<const unsigned char> data);
     // Runs create, evicting one other texture after each std::bad_alloc, until it
     // succeeds or nothing is left to evict (then false).
     bool WithEviction(const std::wstring& name, const std::function<void()>& create);

@@ -3,7 +3,9 @@
 #include "render/IMRenderDevice.h"
 
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <jpeglib.h>
@@ -227,6 +229,26 @@ bool DecodeJpegFile(const std::string& path, IMRenderDevice& device, DecodedText
 {
     std::vector<unsigned char> bytes;
     return ReadFile(path, bytes) && DecodeJpegMemory(bytes, device, out);
+}
+
+bool ReadPngSize(std::span<const unsigned char> data, int& width, int& height)
+{
+    // Signature (8), then the first chunk: length (4), "IHDR" (4), width (4), height (4), big-endian.
+    static const unsigned char header[] = {'I', 'H', 'D', 'R'};
+    if (data.size() < 24 || png_sig_cmp(data.data(), 0, 8) != 0 || std::memcmp(data.data() + 12, header, 4) != 0)
+        return false;
+    auto number = [&](std::size_t at) {
+        return std::uint32_t(data[at]) << 24 | std::uint32_t(data[at + 1]) << 16 | std::uint32_t(data[at + 2]) << 8
+            | std::uint32_t(data[at + 3]);
+    };
+    const std::uint32_t w = number(16);
+    const std::uint32_t h = number(20);
+    // The PNG limit; anything larger or empty is broken and left to the decoder to refuse.
+    if (w == 0 || h == 0 || w > 0x7FFFFFFFu || h > 0x7FFFFFFFu || w > 65536 || h > 65536)
+        return false;
+    width = int(w);
+    height = int(h);
+    return true;
 }
 
 bool DecodePicture(std::span<const unsigned char> data, IMRenderDevice& device, DecodedTexture& out)

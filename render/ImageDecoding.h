@@ -24,5 +24,9 @@ bool DecodeJpegMemory(std::span<const unsigned char> data, IMRenderDevice& devic
 bool DecodePngFile(const std::string& path, IMRenderDevice& device, DecodedTexture& out);
 bool DecodeJpegFile(const std::string& path, IMRenderDevice& device, DecodedTexture& out);
 
+// The width and height a PNG's header declares, without decoding it; false
+// when the bytes do not start with a PNG signature and header.
+bool ReadPngSize(std::span<const unsigned char> data, int& width, int& height);
+
 // PNG first, JPEG when the bytes are not PNG or do not decode.
 bool DecodePicture(std::span<const unsigned char> data, IMRenderDevice& device, DecodedTexture& out);

@@ -1,5 +1,7 @@
 #include "reporting/CodePage.h"
 
+#include "platform/Utf8.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -11,6 +13,8 @@ using namespace XERCES_CPP_NAMESPACE;
 namespace {
 
 constexpr char Unrepresentable = '?';
+// The first of the Unicode pictures of the C0 control characters.
+constexpr wchar_t ControlPictures = 0x2400;
 
 // XML 1.0 admits no C0 control but these three, not even as a character reference.
 bool XmlCanCarry(wchar_t c)
@@ -73,24 +77,33 @@ std::string CodePage::Narrow(std::wstring_view text) const
 
 std::u16string CodePage::NameToUtf16(std::wstring_view name) const
 {
-    const std::string narrowed = Narrow(name);
-    bool exact = narrowed.size() == name.size();
-    for (std::size_t i = 0; exact && i < name.size(); ++i)
-        exact = narrowed[i] != Unrepresentable || name[i] == L'?';
+    // What narrowing would change must not make two names one: a double quote stays itself, and a control character
+    // an XML file cannot carry becomes its picture (U+2400 and on), which no one types.
+    std::wstring kept(name);
+    for (wchar_t& c : kept)
+        if (!XmlCanCarry(c))
+            c = static_cast<wchar_t>(ControlPictures + c);
+    std::string narrowed;
+    narrowed.reserve(kept.size());
+    bool exact = true;
+    for (std::size_t i = 0; exact && i < kept.size(); ++i) {
+        const wchar_t c = kept[i];
+        const std::string one = c == L'"' ? std::string(1, '"') : Narrow(std::wstring_view(&kept[i], 1));
+        exact = one[0] != Unrepresentable || c == L'?';
+        narrowed += one;
+    }
     if (exact)
         return ToUtf16(narrowed);
     std::u16string text;
-    text.reserve(name.size());
-    for (wchar_t c : name) {
-        if (c == L'"')
-            c = L'\'';
-        const bool isSurrogate = c >= 0xD800 && c < 0xE000;
-        if (!XmlCanCarry(c) || c < 0 || c > 0x10FFFF || isSurrogate || c == 0xFFFE || c == 0xFFFF) {
+    text.reserve(kept.size());
+    for (wchar_t c : kept) {
+        const bool isSurrogate = IsSurrogate(static_cast<char32_t>(c));
+        if (c < 0 || c > 0x10FFFF || isSurrogate || c == 0xFFFE || c == 0xFFFF) {
             text.push_back(u'?');
         } else if (c > 0xFFFF) {
-            const char32_t offset = static_cast<char32_t>(c) - 0x10000;
-            text.push_back(static_cast<char16_t>(0xD800 + (offset >> 10)));
-            text.push_back(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
+            const SurrogatePair pair = SplitSurrogates(static_cast<char32_t>(c));
+            text.push_back(pair.high);
+            text.push_back(pair.low);
         } else {
             text.push_back(static_cast<char16_t>(c));
         }
@@ -120,11 +133,4 @@ std::wstring CodePage::ToWide(std::string_view bytes) const
 {
     const std::u16string text = ToUtf16(bytes);
     return std::wstring(text.begin(), text.end());
-}
-
-std::string CodePage::ToFileName(std::string_view bytes) const
-{
-    const std::u16string text = ToUtf16(bytes);
-    const TranscodeToStr utf8(text.data(), text.size(), "UTF-8");
-    return std::string(reinterpret_cast<const char*>(utf8.str()), utf8.length());
 }

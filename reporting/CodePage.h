@@ -29,16 +29,15 @@ public:
     // A double quote becomes an apostrophe; a character the code page lacks becomes "?", and so does one that an XML
     // file cannot carry (the C0 controls other than tab, line feed and carriage return).
     std::string Narrow(std::wstring_view text) const;
-    // A name as document text: through the code page when the code page holds every character of it (a double quote
-    // still becoming an apostrophe), otherwise exactly as typed, so that two names differing only in characters the
-    // code page lacks stay two names. Characters an XML file cannot carry become "?" either way.
+    // A name as document text: through the code page when the code page holds every character of it, otherwise
+    // exactly as typed, so that two names differing only in characters the code page lacks stay two names. Unlike
+    // Narrow, it keeps a double quote, and turns a control character an XML file cannot carry into its picture
+    // (U+2401 for U+0001), so that names differing only there stay apart too.
     std::u16string NameToUtf16(std::wstring_view name) const;
     // Code-page bytes back to the DOM's UTF-16, through the transcoder.
     std::u16string ToUtf16(std::string_view bytes) const;
     // Code-page bytes back to the program's wide text.
     std::wstring ToWide(std::string_view bytes) const;
-    // Code-page bytes as a UTF-8 file name or path.
-    std::string ToFileName(std::string_view bytes) const;
 
 private:
     std::unique_ptr<XERCES_CPP_NAMESPACE::XMLTranscoder> transcoder;  // "windows-1251"; owned

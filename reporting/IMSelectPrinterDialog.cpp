@@ -2,6 +2,7 @@
 
 #include "platform/Printers.h"
 #include "platform/Utf8.h"
+#include "toolkit/ScreenKit.h"
 
 namespace {
 
@@ -17,11 +18,7 @@ IMSelectPrinterDialog::IMSelectPrinterDialog(IMDialogBase* parent)
     : IMDialogBase(parent, &DialogRect, 0)
 {
     CreatePicture(0, 0, L"DefaultBackGround", 0)->SetRect({0, 0, Width, Height});
-    // The frame: left, top, bottom, right.
-    CreatePicture(0, 0, L"EditBarKaretka", 0)->SetRect({0, 0, 1, Height});
-    CreatePicture(0, 0, L"EditBarKaretka", 0)->SetRect({0, 0, Width, 1});
-    CreatePicture(0, 0, L"EditBarKaretka", 0)->SetRect({0, Height - 1, Width, Height});
-    CreatePicture(0, 0, L"EditBarKaretka", 0)->SetRect({Width - 1, 0, Width, Height});
+    CreateFrame(this, Width, Height);
 
     IMStaticPictureBase<IMTextView>* prompt = CreateText(30, 38, L"Выберите принтер:", 0);
     prompt->SetStyle(&Black, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -30,8 +27,8 @@ IMSelectPrinterDialog::IMSelectPrinterDialog(IMDialogBase* parent)
     printerList->SetRect(ListRect);
     FillPrinterList();
 
-    okButton = CreateButton(30, 179, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 0);
-    closeButton = CreateButton(221, 179, L"CloseButton", L"CloseButton", L"CloseButtonNuv", L"CloseButtonKlick", 0);
+    okButton = CreateFamilyButton(this, 30, 179, L"PrintButton");
+    closeButton = CreateFamilyButton(this, 221, 179, L"CloseButton");
     closeButton->ConnectClicked(Tracked<MouseSlot>(this, [this](const IMMouseEvent&) { return Close(); }));
 }
 

@@ -1,6 +1,20 @@
 #include "reporting/PrintListing.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "data/EmbeddedData.h"
+#include "platform/FontEngine.h"
+#include "platform/Messages.h"
+#include "platform/Utf8.h"
+
+namespace {
+
+// The name the printer's queue shows for a printout, and the printer's resolution the listing is laid out in.
+constexpr const char* PrintJobName = "Print1: Printing";
+constexpr int PrinterDpi = 300;
+
+}  // namespace
 
 ReportHeader MakeReportHeader(
     const std::wstring& title, const std::wstring& catalogueNumber, const std::wstring& pupilName)
@@ -51,4 +65,17 @@ void DrawListing(const PrintListing& listing, PrintDocument& document)
     }
     if (pageOpen)
         document.EndPage();
+}
+
+std::shared_ptr<PrintJob> PrintListingOn(const std::wstring& printer, PrintListing listing)
+{
+    PrintJob::Request request;
+    request.printer = ToUtf8(printer);
+    request.name = PrintJobName;
+    request.font = FindEmbedded(FontEngine::FileKey(L"Arial", false, false));
+    request.dpi = PrinterDpi;
+    request.draw = [listing = std::move(listing)](PrintDocument& document) { DrawListing(listing, document); };
+    // Wakes the message loop when the job is over, for whoever polls it.
+    request.doneMessage = RegisterWindowMessage(L"WM_IM_ONPRINTED");
+    return PrintJob::Start(std::move(request));
 }

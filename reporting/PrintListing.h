@@ -11,8 +11,10 @@
 // height. The header has no page break.
 
 #include "platform/PrintDocument.h"
+#include "platform/PrintJob.h"
 
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,3 +34,8 @@ struct PrintListing {
 // Draws `listing` into `document`, from its first page on. Pages start only for lines that are drawn, so a listing
 // that fills its last page exactly has no empty page after it.
 void DrawListing(const PrintListing& listing, PrintDocument& document);
+
+// Prints `listing` on the CUPS printer `printer` as the job "Print1: Printing": the page is asked of the printer, and
+// the document made and handed over, on a worker thread (PrintJob), which wakes the message loop with
+// "WM_IM_ONPRINTED" when it is over.
+std::shared_ptr<PrintJob> PrintListingOn(const std::wstring& printer, PrintListing listing);

@@ -1,14 +1,9 @@
 #include "reporting/ResultsJournal.h"
 
-#include <cerrno>
-#include <cstring>
-#include <random>
-
-#include <fcntl.h>
-#include <unistd.h>
+#include <charconv>
 
 #include "platform/DebugOutput.h"
-#include "platform/FileLock.h"
+#include "platform/JournalFile.h"
 #include "platform/Utf8.h"
 #include "platform/Warning.h"
 
@@ -71,40 +66,6 @@ bool SplitFields(std::string_view line, std::vector<std::string>& fields)
     return true;
 }
 
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-std::string RunName()
-{
-    char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) != 0 || !host[0])
-        std::strcpy(host, "localhost");
-    for (char* c = host; *c; ++c)
-        if (*c == '/' || *c == '.')
-            *c = '_';
-    std::random_device random;
-    return std::string(host) + "-" + std::to_string(::getpid()) + "-" + std::to_string(random() % 1000000u);
-}
-
-void SyncFolderOf(const std::string& folder)
-{
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 }  // namespace
 
 std::string FormatJournalEntry(const JournalEntry& entry)
@@ -117,12 +78,33 @@ std::string FormatJournalEntry(const JournalEntry& entry)
         AppendField(line, ToUtf8(entry.value));
         AppendField(line, ToUtf8(entry.type));
     }
+    if (entry.sequence != 0)
+        AppendField(line, std::to_string(entry.sequence));
     line.push_back('\n');
     return line;
 }
 
-std::vector<JournalEntry> ParseJournal(std::string_view text, bool& known)
+namespace {
+
+// The sequence number of an entry whose fields are otherwise complete; false when the field does not read as one.
+bool ReadSequence(const std::vector<std::string>& fields, std::size_t complete, std::uint64_t& sequence)
 {
+    sequence = 0;
+    if (fields.size() == complete)
+        return true;
+    if (fields.size() != complete + 1)
+        return false;
+    const std::string& text = fields.back();
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), sequence);
+    return error == std::errc() && end == text.data() + text.size() && sequence > 0;
+}
+
+}  // namespace
+
+std::vector<JournalEntry> ParseJournal(std::string_view text, bool& known, int* replays)
+{
+    if (replays)
+        *replays = 0;
     std::vector<JournalEntry> entries;
     known = text.starts_with(JournalVersionLine);
     if (!known)
@@ -132,14 +114,18 @@ std::vector<JournalEntry> ParseJournal(std::string_view text, bool& known)
     for (std::size_t end = text.find('\n'); end != std::string_view::npos; end = text.find('\n')) {
         const std::string_view line = text.substr(0, end);
         text.remove_prefix(end + 1);
+        if (replays && line == JournalReplayLine.substr(0, JournalReplayLine.size() - 1)) {
+            ++*replays;
+            continue;
+        }
         if (!SplitFields(line, fields) || fields.size() < 3 || fields[1].empty())
             continue;
         JournalEntry entry;
         entry.workbook = fields[1];
         entry.sheet = FromUtf8(fields[2]);
-        if (fields[0] == "empty" && fields.size() == 3) {
+        if (fields[0] == "empty" && ReadSequence(fields, 3, entry.sequence)) {
             entry.empty = true;
-        } else if (fields[0] == "row" && fields.size() == 6) {
+        } else if (fields[0] == "row" && ReadSequence(fields, 6, entry.sequence)) {
             entry.name = FromUtf8(fields[3]);
             entry.value = FromUtf8(fields[4]);
             entry.type = FromUtf8(fields[5]);
@@ -158,61 +144,47 @@ ResultsJournal::ResultsJournal(std::string folder)
 
 ResultsJournal::~ResultsJournal()
 {
-    if (fd < 0)
-        return;
     // Removed while still locked, so that no one replays what the workbook already holds.
-    if (!outstanding)
-        ::unlink(path.c_str());
-    ::close(fd);
+    if (file && !outstanding)
+        file->Remove();
 }
 
 bool ResultsJournal::Create()
 {
-    // The journal is made and locked under a name no replay looks at, and only then takes its own name: a replay
-    // never sees it unlocked.
-    const std::string base = folder + std::string(JournalPrefix) + RunName();
-    const std::string starting = base + ".new";
-    const int created = ::open(starting.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_APPEND | O_CLOEXEC, 0666);
-    if (created < 0) {
-        ReportFailure("cannot create the journal " + starting + ": " + std::strerror(errno));
+    std::string whyNot;
+    file = JournalFile::Create(
+        folder + std::string(JournalPrefix) + UniqueRunName(), JournalSuffix, JournalVersionLine, whyNot);
+    if (!file) {
+        ReportFailure(whyNot);
         return false;
     }
-    const std::string final = base + std::string(JournalSuffix);
-    if (!TryLockDescriptor(created) || !WriteAll(created, JournalVersionLine) || ::fdatasync(created) != 0
-        || ::rename(starting.c_str(), final.c_str()) != 0) {
-        ReportFailure("cannot start the journal " + final + ": " + std::strerror(errno));
-        ::unlink(starting.c_str());
-        ::close(created);
-        return false;
-    }
-    SyncFolderOf(folder);
-    fd = created;
-    path = final;
+    name = file->Path().substr(folder.size());
     return true;
 }
 
-bool ResultsJournal::Append(const JournalEntry& entry)
+std::uint64_t ResultsJournal::Append(JournalEntry entry)
 {
-    if (fd < 0 && !Create())
-        return false;
-    const std::string line = FormatJournalEntry(entry);
-    const off_t before = ::lseek(fd, 0, SEEK_END);
-    if (!WriteAll(fd, line) || ::fdatasync(fd) != 0) {
-        // A part written stays no part of the next line.
-        if (before >= 0 && ::ftruncate(fd, before) != 0) { }
-        ReportFailure("cannot write the journal " + path + ": " + std::strerror(errno));
-        return false;
+    if (!file && !Create())
+        return 0;
+    entry.sequence = lastSequence + 1;
+    std::string whyNot;
+    if (!file->Append(FormatJournalEntry(entry), whyNot)) {
+        ReportFailure(whyNot);
+        return 0;
     }
+    lastSequence = entry.sequence;
     outstanding = true;
-    return true;
+    return entry.sequence;
 }
 
 void ResultsJournal::Retire()
 {
-    if (fd < 0 || !outstanding)
+    if (!file || !outstanding)
         return;
-    if (::ftruncate(fd, static_cast<off_t>(JournalVersionLine.size())) != 0 || ::fdatasync(fd) != 0) {
-        ReportFailure("cannot retire the journal " + path + ": " + std::strerror(errno));
+    // The numbering goes on after the cut: the workbook may already record the numbers cut away.
+    std::string whyNot;
+    if (!file->Truncate(JournalVersionLine.size(), whyNot)) {
+        ReportFailure(whyNot);
         return;
     }
     outstanding = false;

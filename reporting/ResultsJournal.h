@@ -8,15 +8,24 @@
 // with backslash escapes for a tab, a line break or a backslash inside a field:
 //
 //   zvonkary-journal 1
-//   row <workbook> <pupil> <name> <value> <type>
-//   empty <workbook> <pupil>
+//   row <workbook> <pupil> <name> <value> <type> <sequence>
+//   empty <workbook> <pupil> <sequence>
+//   replay
 //
-// <workbook> is the workbook's file name in the journal's folder. A line cut short by a power cut has no line break
-// and is ignored. While its run lives, a journal is locked (FileLock), which tells the living from the left behind.
+// <workbook> is the workbook's file name in the journal's folder. <sequence> numbers the rows of the journal from 1
+// on; with the journal's file name it is the row's identity, which the workbook records (JournalMarks) so that no row
+// is merged twice. Journals of earlier versions lack it: their rows are numbered by their order. A "replay" line
+// tells that a program began to merge the journal; one that died doing so leaves it behind. A line cut short by a
+// power cut has no line break and is ignored. While its run lives, a journal is locked (JournalFile), which tells the
+// living from the left behind.
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class JournalFile;
 
 // One journalled row, in the program's text.
 struct JournalEntry {
@@ -26,6 +35,7 @@ struct JournalEntry {
     std::wstring name;
     std::wstring value;
     std::wstring type;
+    std::uint64_t sequence = 0;  // the row's number in its journal; 0 when the line gave none
     friend bool operator==(const JournalEntry&, const JournalEntry&) = default;
 };
 
@@ -35,11 +45,15 @@ inline constexpr std::string_view JournalVersionLine = "zvonkary-journal 1\n";
 inline constexpr std::string_view JournalPrefix = ".zvonkary-";
 inline constexpr std::string_view JournalSuffix = ".journal";
 
-// `entry` as one line of the journal, line break included.
+// The line a program adds before it merges a left-behind journal.
+inline constexpr std::string_view JournalReplayLine = "replay\n";
+
+// `entry` as one line of the journal, line break included; the sequence number only when it has one.
 std::string FormatJournalEntry(const JournalEntry& entry);
 // The complete entries of a journal's text, in order. Nothing when the version line is not this version's; a line
 // without its line break (the tail cut by a power cut) or one that does not read as an entry is left out.
-std::vector<JournalEntry> ParseJournal(std::string_view text, bool& known);
+// `replays`, when given, counts the replay lines.
+std::vector<JournalEntry> ParseJournal(std::string_view text, bool& known, int* replays = nullptr);
 
 class ResultsJournal {
 public:
@@ -51,21 +65,24 @@ public:
     ResultsJournal(const ResultsJournal&) = delete;
     ResultsJournal& operator=(const ResultsJournal&) = delete;
 
-    // Appends `entry` and flushes it to the disk. False when it could not be; the first such failure is reported on
-    // standard error (one line), later ones are not.
-    bool Append(const JournalEntry& entry);
+    // Appends `entry` under the next sequence number and flushes it to the disk. Returns that number, or 0 when it
+    // could not be written; the first such failure is reported on standard error (one line), later ones are not.
+    std::uint64_t Append(JournalEntry entry);
     // Every entry appended so far has reached its workbook.
     void Retire();
-    // The journal's file, once made.
-    const std::string& Path() const { return path; }
+    // The journal's file name without its folder, which names its rows in the workbook; empty until made.
+    const std::string& Name() const { return name; }
+    // Whether an entry could not be written: the rows since live in memory only until the workbook is saved.
+    bool Failed() const { return failureReported; }
 
 private:
     bool Create();
     void ReportFailure(const std::string& whyNot);
 
     std::string folder;
-    std::string path;              // empty until made
-    int fd = -1;                   // open and locked while this run lives
-    bool outstanding = false;      // entries not yet retired
-    bool failureReported = false;  // the one line was written
+    std::string name;                   // empty until made
+    std::unique_ptr<JournalFile> file;  // open and locked while this run lives
+    std::uint64_t lastSequence = 0;     // the number of the last entry appended
+    bool outstanding = false;           // entries not yet retired
+    bool failureReported = false;       // the one line was written
 };

@@ -1,178 +1,91 @@
+// The statistics workbook: opening, adding rows, and the saves.
+//
+// Index of this file
+//   [SECTION] The XML library, opening
+//   [SECTION] Adding rows
+//   [SECTION] Saving: the own file under its lock, a save-as, the file beside a locked workbook
+//   [SECTION] Printing
+// Parsing and writing the bytes are in WorkbookParsing and WorkbookWriting, the worksheets and rows of the document
+// in WorkbookDocument, the journal in ResultsJournal and the printout in PrintListing.
+
 #include "reporting/StatisticsWorkbook.h"
 
 #include <cstdlib>
-#include <stdexcept>
+#include <map>
+#include <mutex>
+#include <set>
 #include <utility>
 
 #include <xercesc/dom/DOM.hpp>
-#include <xercesc/framework/MemBufFormatTarget.hpp>
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/framework/Wrapper4InputSource.hpp>
-#include <xercesc/util/OutOfMemoryException.hpp>
 #include <xercesc/util/PlatformUtils.hpp>
-#include <xercesc/util/SecurityManager.hpp>
-#include <xercesc/util/TransService.hpp>
-#include <xercesc/util/XMLUni.hpp>
 
-#include "data/EmbeddedData.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileLock.h"
 #include "platform/Files.h"
-#include "platform/FontEngine.h"
-#include "platform/Messages.h"
+#include "platform/JournalFile.h"
 #include "platform/Utf8.h"
 #include "platform/Warning.h"
+#include "reporting/JournalMarks.h"
 #include "reporting/RecyclingMemory.h"
+#include "reporting/WorkbookParsing.h"
+#include "reporting/WorkbookWriting.h"
 
 using namespace XERCES_CPP_NAMESPACE;
 
 namespace {
 
-// The empty workbook: document properties, window settings and styles, and no worksheet. Its pieces are joined by
-// seven tabs and a space; the separators inside Workbook become text nodes and are written out again.
-constexpr const char* TemplatePieces[] = {
-    R"(<?xml version="1.0"?>)",
-    R"(<?mso-application progid="Excel.Sheet"?>)",
-    R"(<Workbook xmlns="urn:schemas-microsoft-com:office:spreadsheet")",
-    R"(xmlns:o="urn:schemas-microsoft-com:office:office")",
-    R"(xmlns:x="urn:schemas-microsoft-com:office:excel")",
-    R"(xmlns:ss="urn:schemas-microsoft-com:office:spreadsheet")",
-    R"(xmlns:html="http://www.w3.org/TR/REC-html40">)",
-    R"(<DocumentProperties xmlns="urn:schemas-microsoft-com:office:office">)",
-    R"(<Version>11.6360</Version>)",
-    R"(</DocumentProperties>)",
-    R"(<ExcelWorkbook xmlns="urn:schemas-microsoft-com:office:excel">)",
-    R"(<WindowHeight>10005</WindowHeight>)",
-    R"(<WindowWidth>10005</WindowWidth>)",
-    R"(<WindowTopX>120</WindowTopX>)",
-    R"(<WindowTopY>135</WindowTopY>)",
-    R"(<ProtectStructure>False</ProtectStructure>)",
-    R"(<ProtectWindows>False</ProtectWindows>)",
-    R"(</ExcelWorkbook>)",
-    R"(<Styles>)",
-    R"(<Style ss:ID="Default" ss:Name="Normal">)",
-    R"(<Alignment ss:Vertical="Bottom"/>)",
-    R"(<Borders/>)",
-    R"(<Font ss:FontName="Arial Cyr" x:CharSet="204"/>)",
-    R"(<Interior/>)",
-    R"(<NumberFormat/>)",
-    R"(<Protection/>)",
-    R"(</Style>)",
-    R"(<Style ss:ID="s21">)",
-    R"(<NumberFormat ss:Format="Short Date"/>)",
-    R"(</Style>)",
-    R"(<Style ss:ID="s22">)",
-    R"(<NumberFormat ss:Format="Short Time"/>)",
-    R"(</Style>)",
-    R"(</Styles>)",
-    R"(</Workbook>)",
-};
-constexpr const char* TemplateSeparator = "\t\t\t\t\t\t\t ";
-constexpr const char16_t* TemplateSystemId = u"EmptyXML";
-
-// The name the printer's queue shows for a printout, and the printer's resolution the listing is laid out in.
-constexpr const char* PrintJobName = "Print1: Printing";
-constexpr int PrinterDpi = 300;
-
-// A workbook never uses entities, so this only bounds what a DTD could do should one ever be admitted.
-constexpr XMLSize_t EntityExpansionLimit = 1000;
-
-const std::string& WorkbookTemplate()
+// The lock file every save of `path` takes: hidden, beside it.
+std::string LockPathOf(const std::string& path)
 {
-    static const std::string text = [] {
-        std::string joined;
-        for (const char* piece : TemplatePieces) {
-            if (!joined.empty())
-                joined += TemplateSeparator;
-            joined += piece;
+    const std::size_t slash = path.rfind('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    return path.substr(0, start) + "." + path.substr(start) + ".lock";
+}
+
+// The folder part of `path` with its slash (empty for a bare name), and the file's name.
+std::pair<std::string, std::string> SplitPath(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {"", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// The XML library's initialisation count is not guarded by the library itself.
+std::mutex& LibraryMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+// The one file beside each workbook that this run's saves went to instead of the workbook, by the workbook's path:
+// a run never leaves more than one such file, however often the lock stays taken.
+struct BesideFiles {
+    std::mutex mutex;
+    std::map<std::string, std::string> byWorkbook;
+};
+BesideFiles& RunBesideFiles()
+{
+    static BesideFiles files;
+    return files;
+}
+
+// UTF-16 as the program's wide text: a surrogate pair becomes its one character, a lone surrogate stays as it is
+// (and the code page then turns it into "?").
+std::wstring Widen(std::u16string_view units)
+{
+    std::wstring text;
+    text.reserve(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const char32_t unit = units[i];
+        if (IsHighSurrogate(unit) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
+            text.push_back(static_cast<wchar_t>(JoinSurrogates(unit, units[i + 1])));
+            ++i;
+        } else {
+            text.push_back(static_cast<wchar_t>(unit));
         }
-        return joined;
-    }();
+    }
     return text;
-}
-
-std::string Utf8(const XMLCh* text)
-{
-    if (!text)
-        return {};
-    const TranscodeToStr utf8(text, "UTF-8");
-    return std::string(reinterpret_cast<const char*>(utf8.str()), utf8.length());
-}
-
-// Runs a parse or a write; a Xerces exception becomes the message (the first
-// problem wins, as with the error handler).
-template <class F> void CatchXercesErrors(std::string& message, F&& work)
-{
-    try {
-        work();
-    } catch (const XMLException& error) {
-        message = Utf8(error.getMessage());
-    } catch (const DOMException& error) {
-        message = Utf8(error.getMessage());
-    } catch (const OutOfMemoryException&) {
-        message = "out of memory";
-    }
-}
-
-// Remembers the first problem the parser or the writer reports; stops at fatal ones.
-class FirstProblem : public DOMErrorHandler {
-public:
-    bool handleError(const DOMError& error) override
-    {
-        if (error.getSeverity() == DOMError::DOM_SEVERITY_WARNING)
-            return true;
-        if (message.empty())
-            message = Utf8(error.getMessage());
-        return error.getSeverity() != DOMError::DOM_SEVERITY_FATAL_ERROR;
-    }
-
-    std::string message;  // empty while nothing went wrong
-};
-
-// Parses a workbook from memory. Returns the document, which the caller owns, or null with `whyNot` set. Nothing is
-// validated and no schema is looked for, so the well-formedness scanner does; namespaces are resolved where they
-// matter by WorkbookDocument, not by the parser for every node.
-DOMDocument* ParseWorkbook(
-    DOMImplementation& implementation, std::string_view bytes, const XMLCh* systemId, std::string& whyNot)
-{
-    FirstProblem problems;
-    SecurityManager security;
-    security.setEntityExpansionLimit(EntityExpansionLimit);
-
-    DOMLSParser* parser = implementation.createLSParser(DOMImplementationLS::MODE_SYNCHRONOUS, nullptr);
-    DOMConfiguration* config = parser->getDomConfig();
-    config->setParameter(XMLUni::fgDOMNamespaces, false);
-    config->setParameter(XMLUni::fgXercesScannerName, static_cast<const void*>(XMLUni::fgWFXMLScanner));
-    config->setParameter(XMLUni::fgDOMValidate, false);
-    config->setParameter(XMLUni::fgDOMValidateIfSchema, false);
-    config->setParameter(XMLUni::fgXercesSchema, false);
-    config->setParameter(XMLUni::fgXercesLoadSchema, false);
-    config->setParameter(XMLUni::fgDOMErrorHandler, static_cast<DOMErrorHandler*>(&problems));
-    config->setParameter(XMLUni::fgXercesUserAdoptsDOMDocument, true);
-    // Any file another account has written must not make the program read a further file or a URL, nor blow up in
-    // memory: a document type declaration is refused outright, and should that ever change, external DTDs and
-    // entities are still never fetched and entity expansion stays bounded.
-    config->setParameter(XMLUni::fgDOMDisallowDoctype, true);
-    config->setParameter(XMLUni::fgXercesLoadExternalDTD, false);
-    config->setParameter(XMLUni::fgXercesDisableDefaultEntityResolution, true);
-    config->setParameter(XMLUni::fgXercesSecurityManager, static_cast<void*>(&security));
-
-    MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), systemId, false);
-    Wrapper4InputSource input(&source, false);
-    DOMDocument* document = nullptr;
-    CatchXercesErrors(problems.message, [&] { document = parser->parse(&input); });
-    parser->release();
-
-    if (problems.message.empty() && !document)
-        problems.message = "not a well-formed document";
-    else if (problems.message.empty() && !document->getDocumentElement())
-        problems.message = "no root element";
-    if (problems.message.empty())
-        return document;
-    if (document)
-        document->release();
-    whyNot = problems.message;
-    return nullptr;
 }
 
 // The text of a cell as its element's text content, gathered without the copy getTextContent would leave in the
@@ -197,48 +110,32 @@ void AppendText(const DOMNode* root, std::u16string& text)
     }
 }
 
-// UTF-16 as the program's wide text: a surrogate pair becomes its one character, a lone surrogate stays as it is
-// (and the code page then turns it into "?").
-std::wstring Widen(std::u16string_view units)
+// Journals a row of this run before anything else happens to it; its number in the journal, and the journal's name
+// into `journalName`.
+std::uint64_t JournalRow(ResultsJournal& journal, JournalEntry entry, const std::string& workbook,
+    const std::wstring& sheet, std::string& journalName)
 {
-    std::wstring text;
-    text.reserve(units.size());
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const char32_t unit = units[i];
-        if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00
-            && units[i + 1] < 0xE000) {
-            text.push_back(static_cast<wchar_t>(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00)));
-            ++i;
-        } else {
-            text.push_back(static_cast<wchar_t>(unit));
-        }
-    }
-    return text;
+    entry.workbook = workbook;
+    entry.sheet = sheet;
+    const std::uint64_t sequence = journal.Append(std::move(entry));
+    journalName = journal.Name();
+    return sequence;
 }
 
-// The lock file every save of `path` takes: hidden, beside it.
-std::string LockPathOf(const std::string& path)
+JournalMarks MarksOf(const WorkbookDocument& document)
 {
-    const std::size_t slash = path.rfind('/');
-    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-    return path.substr(0, start) + "." + path.substr(start) + ".lock";
-}
-
-// The folder part of `path` with its slash (empty for a bare name), and the file's name.
-std::pair<std::string, std::string> SplitPath(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {"", path};
-    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+    const std::u16string text = document.ProgramProperty();
+    return JournalMarks::Parse(ToUtf8(std::wstring(text.begin(), text.end())));
 }
 
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------------------------------
+// [SECTION] The XML library, opening
 
 StatisticsWorkbook::XmlLibrary::XmlLibrary()
 {
+    const std::lock_guard guard(LibraryMutex());
     // The library's first initialisation is the costly one; it is made once for the process and undone at exit, so
     // that each workbook's own counted initialisation is cheap.
     static const bool processWide = [] {
@@ -254,77 +151,88 @@ StatisticsWorkbook::XmlLibrary::XmlLibrary()
 
 StatisticsWorkbook::XmlLibrary::~XmlLibrary()
 {
+    const std::lock_guard guard(LibraryMutex());
     XMLPlatformUtils::Terminate();
 }
 
 StatisticsWorkbook::StatisticsWorkbook(const std::wstring& fileName, const std::wstring& sheetName)
-    : fileName(ToCodePage(fileName))
+    : path(ToUtf8(fileName))
     , sheetName(codePage.NameToUtf16(sheetName))
     , pupilName(sheetName)
 {
     implementation = DOMImplementationRegistry::getDOMImplementation(u"LS");
-    const std::string path = codePage.ToFileName(this->fileName);
-    // Temporary files of a save that died are gone once no save of the file is at work.
-    if (const std::unique_ptr<FileLock> lock = FileLock::TryExisting(LockPathOf(path)))
+    // Temporary files of a save that died are gone once no save of the file is at work. Without a file name the
+    // workbook lives in memory only, for printing and for saving elsewhere.
+    const std::unique_ptr<FileLock> lock = path.empty() ? nullptr : FileLock::TryExisting(LockPathOf(path));
+    if (lock)
         RemoveStaleTemporaries(path);
-    OpenDocument(path);
-    layout = std::make_unique<WorkbookDocument>(document);
+    OpenDocument();
+    layout = std::make_unique<WorkbookDocument>(document.get());
     worksheet = layout->FindWorksheet(this->sheetName);
     if (!worksheet)
         worksheet = layout->AddWorksheet(this->sheetName);
 }
 
-StatisticsWorkbook::~StatisticsWorkbook()
-{
-    // Before xmlLibrary terminates the library.
-    layout.reset();
-    document->release();
-}
+// The members release the document before xmlLibrary, declared first, terminates the library.
+StatisticsWorkbook::~StatisticsWorkbook() = default;
 
-DOMDocument* StatisticsWorkbook::Parse(const std::string& bytes, std::string& whyNot) const
+OwnedDocument StatisticsWorkbook::Parse(const std::string& bytes, std::string& whyNot) const
 {
-    const std::u16string systemId = codePage.ToUtf16(fileName);
-    DOMDocument* parsed = ParseWorkbook(*implementation, bytes, systemId.c_str(), whyNot);
+    const std::u16string systemId = codePage.NameToUtf16(FromUtf8(path));
+    OwnedDocument parsed = ParseWorkbook(*implementation, bytes, systemId.c_str(), whyNot);
     if (parsed && !WorkbookDocument::IsWorkbook(*parsed)) {
         whyNot = "the root element is not the Workbook of XML Spreadsheet 2003";
-        parsed->release();
-        parsed = nullptr;
+        parsed.reset();
     }
     return parsed;
 }
 
-void StatisticsWorkbook::OpenDocument(const std::string& path)
+void StatisticsWorkbook::OpenDocument()
 {
     std::string bytes;
     std::string whyNot;
     std::optional<FileVersion> version;
-    const ReadOutcome outcome = ReadWholeFile(path, bytes, &version);
+    const ReadOutcome outcome = ReadWholeFile(path, bytes, &version, MaxWorkbookBytes);
     if (outcome == ReadOutcome::Read && (document = Parse(bytes, whyNot)))
         diskVersion = version;
-    else if (outcome == ReadOutcome::Unreadable)
+    else if (outcome == ReadOutcome::TooLarge)
+        whyNot = "larger than " + std::to_string(MaxWorkbookBytes >> 20) + " MB";
+    else if (outcome != ReadOutcome::Read)
         whyNot = "cannot read it";
 
-    if (!document && outcome != ReadOutcome::Absent) {
+    // A file this account may not read is another account's, not a damaged one: it is never replaced.
+    if (!document && outcome != ReadOutcome::Absent && outcome != ReadOutcome::Forbidden) {
         if (const std::optional<FileIdentity> existing = IdentifyFile(path)) {
             OutputDebugString("StatisticsWorkbook: " + path + " is not a readable workbook (" + whyNot
                 + "); it will be kept as a backup when the new workbook replaces it");
             unreadableFile = existing;
         }
     }
-    if (!document) {
-        document = ParseWorkbook(*implementation, WorkbookTemplate(), TemplateSystemId, whyNot);
-        // The template is this file's own constant; failing to parse it is a programming error.
-        if (!document)
-            throw std::logic_error("the workbook template does not parse: " + whyNot);
-    }
+    if (!document)
+        document = ParseWorkbookTemplate(*implementation);
 }
 
 void StatisticsWorkbook::KeepJournal()
 {
-    const auto [folder, name] = SplitPath(codePage.ToFileName(fileName));
+    if (path.empty())
+        return;
+    const auto [folder, name] = SplitPath(path);
     journal = std::make_unique<ResultsJournal>(folder);
     journalWorkbook = name;
 }
+
+std::wstring StatisticsWorkbook::FileName() const
+{
+    return FromUtf8(path);
+}
+
+std::wstring StatisticsWorkbook::SavedBesidePath() const
+{
+    return FromUtf8(besidePath);
+}
+
+// ---------------------------------------------------------------------------------------------------------------------
+// [SECTION] Adding rows
 
 void StatisticsWorkbook::AddRow(const std::wstring& name, const std::wstring& value, const std::wstring& type)
 {
@@ -332,121 +240,204 @@ void StatisticsWorkbook::AddRow(const std::wstring& name, const std::wstring& va
     entry.name = name;
     entry.value = value;
     entry.type = type;
-    AddRowToDocument({ToDocument(name), ToDocument(value), ToDocument(type), false}, std::move(entry));
+    PendingRow pending {{ToDocument(name), ToDocument(value), ToDocument(type), false}, {}, 0};
+    if (journal)
+        pending.sequence = JournalRow(*journal, std::move(entry), journalWorkbook, pupilName, pending.journal);
+    AddPending(std::move(pending));
 }
 
 void StatisticsWorkbook::AddSeparatorRow()
 {
     JournalEntry entry;
     entry.empty = true;
-    AddRowToDocument({{}, {}, {}, true}, std::move(entry));
+    PendingRow pending {{{}, {}, {}, true}, {}, 0};
+    if (journal)
+        pending.sequence = JournalRow(*journal, std::move(entry), journalWorkbook, pupilName, pending.journal);
+    AddPending(std::move(pending));
 }
 
-void StatisticsWorkbook::AddRowToDocument(const DocumentRow& row, JournalEntry entry)
+void StatisticsWorkbook::AddJournalledRow(const JournalEntry& entry, const std::string& journalName)
 {
-    layout->AppendRow(layout->FindOrAddTable(worksheet), row);
-    unmerged.push_back(row);
-    savedBeside = false;
-    if (journal) {
-        entry.workbook = journalWorkbook;
-        entry.sheet = pupilName;
-        journal->Append(entry);
-    }
+    DocumentRow row {{}, {}, {}, true};
+    if (!entry.empty)
+        row = {ToDocument(entry.name), ToDocument(entry.value), ToDocument(entry.type), false};
+    rereadBeforeMerge = true;
+    AddPending({std::move(row), journalName, entry.sequence});
 }
 
-bool StatisticsWorkbook::Save(const std::wstring& path)
+void StatisticsWorkbook::AddPending(PendingRow pending)
 {
-    const std::string own = codePage.ToFileName(fileName);
-    const std::string target = path.empty() ? own : codePage.ToFileName(ToCodePage(path));
-    const std::optional<FileIdentity> targetFile = IdentifyFile(target);
+    layout->AppendRow(layout->FindOrAddTable(worksheet), pending.row);
+    if (pending.sequence == 0)
+        pending.journal.clear();
+    unmerged.push_back(std::move(pending));
+}
+
+// ---------------------------------------------------------------------------------------------------------------------
+// [SECTION] Saving: the own file under its lock, a save-as, the file beside a locked workbook
+
+bool StatisticsWorkbook::Save(const std::wstring& target)
+{
+    const std::string chosen = target.empty() ? path : ToUtf8(target);
+    const std::optional<FileIdentity> targetFile = IdentifyFile(chosen);
     // A save-as that names the workbook's own file is a save of it: a plain write would drop other programs' rows.
-    if (target == own || (targetFile && targetFile == IdentifyFile(own)))
-        return SaveMerging() != SaveOutcome::Failed;
-    return WriteWhole(target);
+    if (chosen == path || (targetFile && targetFile == IdentifyFile(path))) {
+        const SaveOutcome outcome = SaveMerging();
+        return outcome == SaveOutcome::Merged || outcome == SaveOutcome::SavedBeside;
+    }
+    return WriteWhole(chosen);
 }
 
 StatisticsWorkbook::SaveOutcome StatisticsWorkbook::SaveMerging()
 {
     // Nothing new since the rows went beside the locked workbook: saving them beside again helps no one, and would
     // keep the program waiting once more.
-    if (savedBeside)
+    if (!besidePath.empty() && unmergedBeside == unmerged.size())
         return SaveOutcome::SavedBeside;
-    const std::string path = codePage.ToFileName(fileName);
+    if (path.empty()) {
+        OutputWarning("the results were not saved: there is no results folder");
+        return SaveOutcome::Failed;
+    }
     std::string whyNot;
     bool busy = false;
-    const std::unique_ptr<FileLock> lock = FileLock::Acquire(LockPathOf(path), lockWait, whyNot, busy);
-    if (!lock && busy)
-        return SaveBeside(path, whyNot);
+    bool forbidden = false;
+    const std::unique_ptr<FileLock> lock = FileLock::Acquire(LockPathOf(path), lockWait, whyNot, busy, forbidden);
+    if (!lock && (busy || forbidden))
+        return LockedOut(whyNot);
     if (!lock) {
         OutputWarning("the results were not saved to " + path + ": " + whyNot);
         return SaveOutcome::Failed;
     }
     RemoveStaleTemporaries(path);
     // The file as this workbook last read or wrote it: this document is that file plus the new rows.
-    if (diskVersion && VersionOfFile(path) == diskVersion) {
+    if (!rereadBeforeMerge && diskVersion && VersionOfFile(path) == diskVersion) {
+        RecordJournalRows(*layout, MarksOf(*layout));
         if (!WriteWhole(path))
             return SaveOutcome::Failed;
-        MarkMerged(path);
+        MarkMerged();
         return SaveOutcome::Merged;
     }
-    return MergeInto(path);
+    return MergeInto();
 }
 
-StatisticsWorkbook::SaveOutcome StatisticsWorkbook::MergeInto(const std::string& path)
+StatisticsWorkbook::SaveOutcome StatisticsWorkbook::MergeInto()
 {
     std::string bytes;
     std::string whyNot;
-    const ReadOutcome outcome = ReadWholeFile(path, bytes);
-    DOMDocument* onDisk = outcome == ReadOutcome::Read ? Parse(bytes, whyNot) : nullptr;
+    const ReadOutcome outcome = ReadWholeFile(path, bytes, nullptr, MaxWorkbookBytes);
+    if (outcome == ReadOutcome::Forbidden)
+        return LockedOut("this account may not read " + path);
+    OwnedDocument onDisk = outcome == ReadOutcome::Read ? Parse(bytes, whyNot) : nullptr;
     if (!onDisk) {
         // Absent: this workbook is all there is. Not a workbook: it is kept as a backup, and this one replaces it.
         if (outcome != ReadOutcome::Absent && !unreadableFile)
             unreadableFile = IdentifyFile(path);
+        RecordJournalRows(*layout, MarksOf(*layout));
         if (!WriteWhole(path))
             return SaveOutcome::Failed;
-        MarkMerged(path);
+        MarkMerged();
         return SaveOutcome::Merged;
     }
 
-    auto merged = std::make_unique<WorkbookDocument>(onDisk);
+    auto merged = std::make_unique<WorkbookDocument>(onDisk.get());
     DOMElement* sheet = merged->FindWorksheet(sheetName);
     if (!sheet)
         sheet = merged->AddWorksheet(sheetName);
-    if (!unmerged.empty()) {
-        DOMElement* table = merged->FindOrAddTable(sheet);
-        for (const DocumentRow& row : unmerged)
-            merged->AppendRow(table, row);
-    }
+    JournalMarks marks = MarksOf(*merged);
+    AppendUnmerged(*merged, sheet, 0, &marks);
+    RecordJournalRows(*merged, std::move(marks));
     std::string contents;
-    if (!Serialize(onDisk, contents) || !ReplaceFileAtomically(path, contents, whyNot)) {
+    if (!Serialize(*onDisk, contents) || !ReplaceFileAtomically(path, contents, whyNot)) {
         OutputDebugString("StatisticsWorkbook: not saved, " + whyNot);
-        merged.reset();
-        onDisk->release();
         return SaveOutcome::Failed;
     }
     // The merged workbook is the file now, other programs' rows included: it becomes this workbook's document.
     layout = std::move(merged);
-    document->release();
-    document = onDisk;
+    document = std::move(onDisk);
     worksheet = sheet;
-    MarkMerged(path);
+    MarkMerged();
     return SaveOutcome::Merged;
 }
 
-StatisticsWorkbook::SaveOutcome StatisticsWorkbook::SaveBeside(const std::string& path, const std::string& whyLocked)
+// Appends the rows of `unmerged` from `from` on to `sheet`, leaving out those `marks` says the file holds already
+// and marking the others.
+void StatisticsWorkbook::AppendUnmerged(
+    WorkbookDocument& target, DOMElement* sheet, std::size_t from, JournalMarks* marks) const
 {
+    DOMElement* table = nullptr;
+    for (std::size_t i = from; i < unmerged.size(); ++i) {
+        const PendingRow& pending = unmerged[i];
+        if (marks && !pending.journal.empty() && marks->Holds(pending.journal, pending.sequence))
+            continue;
+        if (!table)
+            table = target.FindOrAddTable(sheet);
+        target.AppendRow(table, pending.row);
+    }
+}
+
+// Writes into `target` which journalled rows it holds now: `marks` with this workbook's unmerged rows, without the
+// journals that are gone. A workbook that never held a journalled row gets no property.
+void StatisticsWorkbook::RecordJournalRows(WorkbookDocument& target, JournalMarks marks) const
+{
+    const bool hadMarks = !marks.Empty();
+    for (const PendingRow& pending : unmerged)
+        marks.Add(pending.journal, pending.sequence);
+    if (marks.Empty())
+        return;
+    const std::vector<std::string> journals = FilesNamed(SplitPath(path).first, JournalPrefix, JournalSuffix);
+    marks.KeepOnly(std::set<std::string>(journals.begin(), journals.end()));
+    if (marks.Empty() && !hadMarks)
+        return;
+    const std::string text = marks.Format();
+    const std::wstring wide = FromUtf8(text);
+    target.SetProgramProperty(std::u16string(wide.begin(), wide.end()));
+}
+
+void StatisticsWorkbook::MarkMerged()
+{
+    diskVersion = VersionOfFile(path);
+    unmerged.clear();
+    unmergedBeside = 0;
+    besidePath.clear();
+    rereadBeforeMerge = false;
+    if (journal)
+        journal->Retire();
+}
+
+StatisticsWorkbook::SaveOutcome StatisticsWorkbook::LockedOut(const std::string& whyNot)
+{
+    if (!besideAllowed) {
+        OutputDebugString("StatisticsWorkbook: " + whyNot + "; the rows wait for a later save");
+        return SaveOutcome::Postponed;
+    }
+    return SaveBeside(whyNot);
+}
+
+StatisticsWorkbook::SaveOutcome StatisticsWorkbook::SaveBeside(const std::string& whyLocked)
+{
+    BesideFiles& files = RunBesideFiles();
+    const std::lock_guard guard(files.mutex);
+    std::string whyNot = "no free name beside it";
+    std::string& beside = files.byWorkbook[path];
+    if (!beside.empty() && MergeIntoBeside(beside, whyNot)) {
+        OutputWarning(whyLocked + "; the results were saved to " + beside + " instead");
+        besidePath = beside;
+        unmergedBeside = unmerged.size();
+        return SaveOutcome::SavedBeside;
+    }
     std::string contents;
-    if (!Serialize(document, contents))
+    if (!Serialize(*document, contents))
         return SaveOutcome::Failed;
     const bool xls = path.ends_with(".xls");
     const std::string stem = xls ? path.substr(0, path.size() - 4) : path;
-    std::string whyNot = "no free name beside it";
     for (int number = 2; number < 1000; ++number) {
-        const std::string beside = stem + " (" + std::to_string(number) + ")" + (xls ? ".xls" : "");
+        const std::string candidate = stem + " (" + std::to_string(number) + ")" + (xls ? ".xls" : "");
         bool nameTaken = false;
-        if (WriteNewFileAtomically(beside, contents, nameTaken, whyNot)) {
-            OutputWarning(whyLocked + "; the results were saved to " + beside + " instead");
-            savedBeside = true;
+        if (WriteNewFileAtomically(candidate, contents, nameTaken, whyNot)) {
+            OutputWarning(whyLocked + "; the results were saved to " + candidate + " instead");
+            beside = candidate;
+            besidePath = candidate;
+            unmergedBeside = unmerged.size();
             return SaveOutcome::SavedBeside;
         }
         if (!nameTaken)
@@ -456,77 +447,70 @@ StatisticsWorkbook::SaveOutcome StatisticsWorkbook::SaveBeside(const std::string
     return SaveOutcome::Failed;
 }
 
-void StatisticsWorkbook::MarkMerged(const std::string& path)
+// Adds to the run's file beside the workbook the rows it does not hold yet. False when that file is gone or
+// unreadable, so that a fresh one is made.
+bool StatisticsWorkbook::MergeIntoBeside(const std::string& beside, std::string& whyNot)
 {
-    diskVersion = VersionOfFile(path);
-    unmerged.clear();
-    if (journal)
-        journal->Retire();
+    std::string bytes;
+    if (ReadWholeFile(beside, bytes, nullptr, MaxWorkbookBytes) != ReadOutcome::Read)
+        return false;
+    OwnedDocument besideDocument = Parse(bytes, whyNot);
+    if (!besideDocument)
+        return false;
+    WorkbookDocument target(besideDocument.get());
+    DOMElement* sheet = target.FindWorksheet(sheetName);
+    // A workbook object that has not been beside yet brings all its rows; the file may lack its worksheet too.
+    const std::size_t from = besidePath == beside ? unmergedBeside : 0;
+    if (!sheet)
+        sheet = target.AddWorksheet(sheetName);
+    AppendUnmerged(target, sheet, from, nullptr);
+    std::string contents;
+    return Serialize(*besideDocument, contents) && ReplaceFileAtomically(beside, contents, whyNot);
 }
 
-bool StatisticsWorkbook::WriteWhole(const std::string& path)
+bool StatisticsWorkbook::WriteWhole(const std::string& target)
 {
     std::string contents;
-    if (!Serialize(document, contents))
+    if (!Serialize(*document, contents))
         return false;
-    if (!KeepBackupBeforeReplacing(path))
+    if (!KeepBackupBeforeReplacing(target))
         return false;
     std::string whyNot;
-    if (!ReplaceFileAtomically(path, contents, whyNot)) {
-        OutputDebugString("StatisticsWorkbook: not saved, " + whyNot);
+    if (!ReplaceFileAtomically(target, contents, whyNot)) {
+        OutputWarning("the results were not saved: " + whyNot);
         return false;
     }
     return true;
 }
 
-// The writer's defaults otherwise: no pretty-printing, the XML declaration.
-bool StatisticsWorkbook::Serialize(const DOMDocument* which, std::string& bytes) const
+bool StatisticsWorkbook::Serialize(const DOMDocument& which, std::string& bytes) const
 {
-    FirstProblem problems;
-    MemBufFormatTarget target(1 << 20);
-    DOMLSSerializer* writer = implementation->createLSSerializer();
-    writer->getDomConfig()->setParameter(XMLUni::fgDOMErrorHandler, static_cast<DOMErrorHandler*>(&problems));
-    DOMLSOutput* output = implementation->createLSOutput();
-    output->setByteStream(&target);
-    // Always UTF-8, whatever encoding the file read declared: a declared encoding the library cannot write (UTF-7,
-    // say) must not make every later save fail.
-    output->setEncoding(u"UTF-8");
-    bool written = false;
-    CatchXercesErrors(problems.message, [&] { written = writer->write(which, output); });
-    output->release();
-    writer->release();
-    if (!written || !problems.message.empty()) {
-        OutputDebugString("StatisticsWorkbook: not saved, the writer failed: " + problems.message);
-        return false;
-    }
-    bytes.assign(reinterpret_cast<const char*>(target.getRawBuffer()), target.getLen());
-    return true;
+    std::string whyNot;
+    if (SerializeWorkbook(*implementation, which, bytes, whyNot))
+        return true;
+    OutputDebugString("StatisticsWorkbook: not saved, " + whyNot);
+    return false;
 }
 
 // Only the very file found unreadable is kept, and only once: a save-as over some other file replaces that file as
 // the user asked.
-bool StatisticsWorkbook::KeepBackupBeforeReplacing(const std::string& path)
+bool StatisticsWorkbook::KeepBackupBeforeReplacing(const std::string& target)
 {
-    if (!unreadableFile || IdentifyFile(path) != unreadableFile)
+    if (!unreadableFile || IdentifyFile(target) != unreadableFile)
         return true;
     std::string backupPath;
     std::string whyNot;
-    if (!KeepBackupOfFile(path, backupPath, whyNot)) {
-        OutputDebugString("StatisticsWorkbook: not saved, no backup of the unreadable workbook: " + whyNot);
+    if (!KeepBackupOfFile(target, backupPath, whyNot)) {
+        OutputWarning("the results were not saved: no copy of the damaged workbook could be kept: " + whyNot);
         return false;
     }
-    OutputDebugString("StatisticsWorkbook: the unreadable workbook is kept as " + backupPath);
+    OutputWarning("the workbook " + target + " could not be read; it is kept as " + backupPath);
     unreadableFile.reset();
     return true;
 }
 
-std::wstring StatisticsWorkbook::FileName() const
-{
-    return codePage.ToWide(fileName);
-}
-
 // ---------------------------------------------------------------------------------------------------------------------
-// Printing
+// [SECTION] Printing
 
 std::optional<PrintListing> StatisticsWorkbook::Listing(const ReportHeader& header) const
 {
@@ -553,13 +537,5 @@ std::shared_ptr<PrintJob> StatisticsWorkbook::Print(const std::wstring& printer,
     std::optional<PrintListing> listing = Listing(header);
     if (!listing)
         return nullptr;
-    PrintJob::Request request;
-    request.printer = ToUtf8(printer);
-    request.name = PrintJobName;
-    request.font = FindEmbedded(FontEngine::FileKey(L"Arial", false, false));
-    request.dpi = PrinterDpi;
-    request.draw = [listing = std::move(*listing)](PrintDocument& document) { DrawListing(listing, document); };
-    // Wakes the message loop when the job is over, for whoever polls it.
-    request.doneMessage = RegisterWindowMessage(L"WM_IM_ONPRINTED");
-    return PrintJob::Start(std::move(request));
+    return PrintListingOn(printer, std::move(*listing));
 }

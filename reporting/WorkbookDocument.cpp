@@ -9,6 +9,11 @@ using namespace XERCES_CPP_NAMESPACE;
 
 namespace {
 
+// The program's own custom document property, its container and the namespace of its type attribute.
+constexpr const char16_t* CustomPropertiesName = u"CustomDocumentProperties";
+constexpr const char16_t* ProgramPropertyName = u"ZvonkaryJournalRows";
+constexpr const char16_t* DataTypeNamespace = u"uuid:C2F41010-65B3-11d1-A29F-00AA00C14882";
+
 // The prefix the format's attributes get when the document binds none to the namespace; declared on the root.
 constexpr const char16_t* FallbackPrefix = u"ss";
 
@@ -81,10 +86,15 @@ bool WorkbookDocument::IsWorkbook(const DOMDocument& document)
 
 bool WorkbookDocument::Is(const DOMNode* node, const char16_t* localName)
 {
+    return IsIn(node, Namespace, localName);
+}
+
+bool WorkbookDocument::IsIn(const DOMNode* node, const char16_t* uri, const char16_t* localName)
+{
     if (!node || node->getNodeType() != DOMNode::ELEMENT_NODE)
         return false;
     const auto [prefix, local] = Split(node->getNodeName());
-    return local == localName && XMLString::equals(NamespaceOf(node, prefix), Namespace);
+    return local == localName && XMLString::equals(NamespaceOf(node, prefix), uri);
 }
 
 const XMLCh* WorkbookDocument::AttributeOf(const DOMElement& element, const char16_t* localName)
@@ -158,6 +168,59 @@ void WorkbookDocument::AppendCell(DOMElement* row, const std::u16string& text, c
     DOMElement* data = AppendElement(AppendElement(row, u"Cell"), u"Data");
     SetAttribute(data, u"Type", type.c_str());
     data->appendChild(document->createTextNode(text.c_str()));
+}
+
+DOMElement* WorkbookDocument::FindProgramProperty() const
+{
+    for (DOMElement* child = document->getDocumentElement()->getFirstElementChild(); child;
+         child = child->getNextElementSibling()) {
+        if (!IsIn(child, OfficeNamespace, CustomPropertiesName))
+            continue;
+        for (DOMElement* property = child->getFirstElementChild(); property;
+             property = property->getNextElementSibling())
+            if (IsIn(property, OfficeNamespace, ProgramPropertyName))
+                return property;
+    }
+    return nullptr;
+}
+
+std::u16string WorkbookDocument::ProgramProperty() const
+{
+    const DOMElement* property = FindProgramProperty();
+    if (!property)
+        return {};
+    std::u16string text;
+    for (const DOMNode* node = property->getFirstChild(); node; node = node->getNextSibling())
+        if (node->getNodeType() == DOMNode::TEXT_NODE || node->getNodeType() == DOMNode::CDATA_SECTION_NODE)
+            text += node->getNodeValue();
+    return text;
+}
+
+void WorkbookDocument::SetProgramProperty(const std::u16string& text)
+{
+    DOMElement* property = FindProgramProperty();
+    if (property) {
+        DOMNode* container = property->getParentNode();
+        container->removeChild(property)->release();
+        if (!static_cast<DOMElement*>(container)->getFirstElementChild())
+            container->getParentNode()->removeChild(container)->release();
+    }
+    if (text.empty())
+        return;
+    // Declared on the element itself, so that it reads the same whatever the root declares; placed where Excel puts
+    // custom properties, after DocumentProperties.
+    DOMElement* root = document->getDocumentElement();
+    DOMElement* container = document->createElement(CustomPropertiesName);
+    container->setAttribute(u"xmlns", OfficeNamespace);
+    container->setAttribute(u"xmlns:dt", DataTypeNamespace);
+    DOMNode* before = root->getFirstElementChild();
+    if (before && IsIn(before, OfficeNamespace, u"DocumentProperties"))
+        before = before->getNextSibling();
+    root->insertBefore(container, before);
+    property = document->createElement(ProgramPropertyName);
+    property->setAttribute(u"dt:dt", u"string");
+    property->appendChild(document->createTextNode(text.c_str()));
+    container->appendChild(property);
 }
 
 // New nodes are qualified names whose prefixes the root declares, as the parser makes them.

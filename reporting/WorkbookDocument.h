@@ -22,6 +22,8 @@ class WorkbookDocument {
 public:
     // The namespace of the format's elements and of its "ss:" attributes.
     static constexpr const char16_t* Namespace = u"urn:schemas-microsoft-com:office:spreadsheet";
+    // The namespace of the document properties.
+    static constexpr const char16_t* OfficeNamespace = u"urn:schemas-microsoft-com:office:office";
 
     // Works on `document`, which stays the caller's.
     explicit WorkbookDocument(XERCES_CPP_NAMESPACE::DOMDocument* document);
@@ -30,6 +32,8 @@ public:
     static bool IsWorkbook(const XERCES_CPP_NAMESPACE::DOMDocument& document);
     // Whether `node` is an element of the format named `localName`.
     static bool Is(const XERCES_CPP_NAMESPACE::DOMNode* node, const char16_t* localName);
+    // Whether `node` is an element of the namespace `uri` named `localName`.
+    static bool IsIn(const XERCES_CPP_NAMESPACE::DOMNode* node, const char16_t* uri, const char16_t* localName);
     // The value of the format's attribute `localName` ("ss:Name") of `element`, or null.
     static const XMLCh* AttributeOf(const XERCES_CPP_NAMESPACE::DOMElement& element, const char16_t* localName);
 
@@ -44,7 +48,15 @@ public:
     // Appends `row` as the last Row of `table`.
     void AppendRow(XERCES_CPP_NAMESPACE::DOMElement* table, const DocumentRow& row);
 
+    // The text of the program's own document property (which journalled rows the workbook holds), empty when there is
+    // none. A custom document property of the format's office namespace: Excel keeps it; LibreOffice drops it
+    // when it saves the workbook again, which costs nothing but the protection against a repeated merge.
+    std::u16string ProgramProperty() const;
+    // Sets it; an empty text removes it.
+    void SetProgramProperty(const std::u16string& text);
+
 private:
+    XERCES_CPP_NAMESPACE::DOMElement* FindProgramProperty() const;
     XERCES_CPP_NAMESPACE::DOMElement* AppendElement(XERCES_CPP_NAMESPACE::DOMElement* parent, const char16_t* name);
     void SetAttribute(XERCES_CPP_NAMESPACE::DOMElement* element, const char16_t* name, const char16_t* value);
     void AppendCell(XERCES_CPP_NAMESPACE::DOMElement* row, const std::u16string& text, const std::u16string& type);

@@ -16,17 +16,19 @@ struct CreditLine {
     int size;
 };
 
-// The contributors as the repository records them, and the free works the
-// program carries, under the panel's headings.
+// The people who made the program, named as a pupil and a teacher know
+// them, and the free works the program carries, under the panel's headings.
+// The course name heads the panel, centred in the gap between the two staves
+// of the backdrop's top, where no staff line runs through its letters.
+constexpr CreditLine Title {18, L"Тернавика", 25};
 constexpr CreditLine Credits[] = {
-    {18, L"Тернавика", 25},
     {90, L"Авторы:", 21},
-    {110, L"Seed 27efc1b7 maintainers", 20},
+    {110, L"Команда проекта «Звонкары»", 20},
     {130, L"Музыка: FluidSynth и банк FluidR3 GM (MIT); голос: Festival, festvox-ru", 20},
     {170, L"Руководитель проекта:", 21},
-    {190, L"Seed 27efc1b7 maintainers", 20},
+    {190, L"Команда проекта «Звонкары»", 20},
     {230, L"Программисты:", 21},
-    {250, L"Seed 27efc1b7 maintainers", 20},
+    {250, L"Команда проекта «Звонкары»", 20},
     {270, L"Библиотеки: SDL2, FreeType, AGG, libogg, libvorbis, libtheora, Xerces-C, Boost, cairo, CUPS", 20},
     {310, L"Художник:", 21},
     {330, L"Рисунки SVG проекта; шрифт Liberation Sans (SIL Open Font License 1.1)", 20},
@@ -63,9 +65,10 @@ template <class T> long IMApp<T>::OnCreditsKey(const IMKeyboardEvent& e)
     IMDialogBase* panel = mainWindow->CreateDialog(0, 0, BackBufferWidth, BackBufferHeight, 9999);
     auto* backdrop = panel->CreatePicture(0, 0, L"DefaultBackGround", 0);
     backdrop->SetRect(panel->GetRect());
+    CreateCentredLabel(panel, BackBufferWidth, Title.y, Title.text, Title.size);
     for (const CreditLine& line : Credits)
         CreateLabel(panel, 22, line.y, line.text, line.size);
-    auto* exit = panel->CreateButton(755, 22, L"ExitButton", L"", L"", L"", 0);
+    auto* exit = CreateExitButton(panel);
     exit->ConnectClicked(Tracked<MouseSlot>(panel, [panel](const IMMouseEvent&) { return panel->Close(); }));
     panel->ConnectClosing(Tracked<EventSlot>(this, [extraShows](const IMEvent&) {
         for (int i = 0; i <= extraShows; ++i)

@@ -6,15 +6,12 @@
 #include "app/IMWindow.h"
 #include "data/EmbeddedData.h"
 #include "media/video/IMAnimationBase.h"
-#include "render/IMResourceManager.h"
-#include "toolkit/IMPictures.h"
 #include "toolkit/IMServices.h"
+#include "toolkit/ScreenKit.h"
 
 namespace {
 
 using Clip = IMAnimationBase<IMTheoraView>;
-using Picture = IMStaticPictureBase<IMTextureView>;
-
 constexpr int KeysLayer = 1000;  // the closing pictures lie over the video's last frame
 
 // Stops sound when dialog starts closing.
@@ -26,22 +23,15 @@ void StopOnClosing(IMDialogBase* dialog, std::uint32_t sound)
     }));
 }
 
-// The pictures of the keys, shown at layer 1000 with the loading references
-// given back, so each texture lives as long as its picture.
-Picture* ShowKeyPicture(IMDialogBase* dialog, const wchar_t* name, int x, int y)
+// The pictures of the keys, over the video.
+IMPicture* ShowKeyPicture(IMDialogBase* dialog, const wchar_t* name, int x, int y)
 {
-    IMResourceManager* manager = GetResourceManager();
-    if (manager)
-        manager->LoadTextureFromMemory(name, FindEmbedded(std::wstring_view(name)));
-    Picture* picture = dialog->CreatePicture(x, y, name, KeysLayer, 0xFFFFFFFF);
-    if (manager)
-        manager->ReleaseTextureByName(name);
-    return picture;
+    return CreateEmbeddedPicture(dialog, x, y, name, KeysLayer);
 }
 
 // The Space key changes between shown and hidden every 500 ms, on a one-shot
 // timer that each tick replaces, until the picture is gone.
-void BlinkEvery500Ms(Picture* key)
+void BlinkEvery500Ms(IMPicture* key)
 {
     const int timer = AddTimer(500);
     ConnectTimer(timer, key, [key, timer](const IMEvent&) {
@@ -86,21 +76,17 @@ long App::OnInstructionSoundEnd(IMDialogBase* dialog)
     // before the closed screen is deleted: nothing starts for such a screen.
     if (dialog->IsClosed())
         return 0;
-    CSoundSystem* sound = GetSoundSystem();
-    if (sound) {
-        const auto bytes = FindEmbedded(std::string_view("ENDHELPSOUND"));
-        const std::uint32_t phrase = sound->CreateSoundFromMemory(L"ENDHELPSOUND", bytes.data(), bytes.size());
+    if (GetSoundSystem()) {
+        const std::uint32_t phrase = CreateEmbeddedSound(L"ENDHELPSOUND");
         StopOnClosing(dialog, phrase);
-        sound->Play(phrase);
+        PlaySound(phrase);
     }
     ShowKeyPicture(dialog, L"KEYBOARDPIC", 107, 347);
     ShowKeyPicture(dialog, L"MOUSE", 500, 209);
     BlinkEvery500Ms(ShowKeyPicture(dialog, L"KEYSPACE", 237, 502));
     mainWindow->ConnectKeyDown(Tracked<KeySlot>(dialog, [this, dialog](const IMKeyboardEvent& e) {
-        if (e.wParam == VirtualKey::Space) {
-            dialog->Close();
-            instructionActive = false;
-        }
+        if (e.wParam == VirtualKey::Space)
+            CloseInstruction(dialog);
         return 0L;
     }));
     return 0;
@@ -115,13 +101,10 @@ template <class T> long IMApp<T>::OnRepeatInstructionKey(const IMKeyboardEvent& 
     if (instructionActive || e.wParam != VirtualKey::F1)
         return 0;
     ++extraInstructionCalls;
-    auto* repetition = new IMDialogBase(mainWindow, nullptr, 0);
+    auto* repetition = new IMDialogBase(mainWindow.get(), nullptr, 0);
     repeatCloser.disconnect();
-    repeatCloser = mainWindow->ConnectKeyDown(Tracked<KeySlot>(repetition, [this, repetition](const IMKeyboardEvent&) {
-        repetition->Close();
-        instructionActive = false;
-        return 0L;
-    }));
+    repeatCloser = mainWindow->ConnectKeyDown(Tracked<KeySlot>(
+        repetition, [this, repetition](const IMKeyboardEvent&) { return CloseInstruction(repetition); }));
     repeatCloserBlock = std::make_unique<IMConnectionBlock>(repeatCloser);
     instructionActive = true;
     ShowInstruction(repetition);

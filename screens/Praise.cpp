@@ -7,8 +7,8 @@
 #include "data/EmbeddedData.h"
 #include "media/video/IMAnimationBase.h"
 #include "platform/Random.h"
-#include "render/IMResourceManager.h"
-#include "toolkit/IMPictures.h"
+#include "toolkit/IMServices.h"
+#include "toolkit/ScreenKit.h"
 
 namespace {
 
@@ -34,24 +34,13 @@ const PraiseMedia& ChoosePraise()
 
 void PlayWord(const PraiseMedia& praise)
 {
-    CSoundSystem* sound = GetSoundSystem();
-    if (!sound)
-        return;
-    const auto bytes = FindEmbedded(std::wstring_view(praise.sound));
-    sound->Play(sound->CreateSoundFromMemory(praise.sound, bytes.data(), bytes.size()));
+    PlaySound(CreateEmbeddedSound(praise.sound));
 }
 
-// The cloud above the clip: created after it in the same layer. The loading
-// reference is given back, so the picture alone keeps the texture alive.
-IMStaticPictureBase<IMTextureView>* CreateCloud(IMDialogBase* dialog, int x, int y)
+// The cloud above the clip: created after it in the same layer.
+void CreateCloud(IMDialogBase* dialog, int x, int y)
 {
-    IMResourceManager* manager = GetResourceManager();
-    if (manager)
-        manager->LoadTextureFromMemory(L"oblako_png", FindEmbedded(std::string_view("oblako_png")));
-    auto* cloud = dialog->CreatePicture(x, y, L"oblako_png", 0, 0xFFFFFFFF);
-    if (manager)
-        manager->ReleaseTextureByName(L"oblako_png");
-    return cloud;
+    CreateEmbeddedPicture(dialog, x, y, L"oblako_png", 0);
 }
 
 void StartClip(Clip* clip, const PraiseMedia& praise, int x, int y)
@@ -67,7 +56,7 @@ void StartClip(Clip* clip, const PraiseMedia& praise, int x, int y)
 
 long App::ShowPraiseAt(int x, int y)
 {
-    auto* dialog = new IMDialogBase(mainWindow, nullptr, 0);
+    auto* dialog = new IMDialogBase(mainWindow.get(), nullptr, 0);
     auto* clip = new Clip(dialog, 0);
     CreateCloud(dialog, x, y);
     const PraiseMedia& praise = ChoosePraise();
@@ -79,27 +68,6 @@ long App::ShowPraiseAt(int x, int y)
             stepDialog->Close();
         return 0L;
     }));
-    clip->Start();
-    return 0;
-}
-
-long App::ShowPraise(IMControl* screen)
-{
-    auto* dialog = new IMDialogBase(mainWindow, nullptr, 0);
-    auto* clip = new Clip(dialog, 0);
-    auto* cloud = CreateCloud(dialog, 137, 100);
-    const PraiseMedia& praise = ChoosePraise();
-    PlayWord(praise);
-    StartClip(clip, praise, 230, 176);
-    auto* exit = dialog->CreatePicture(770, 10, L"ExitButton", 901, 0xFFFFFFFF);
-    exit->SetRect({740, 10, 780, 50});
-    clip->Finished.connect(Tracked<EventSlot>(clip, [clip, cloud, exit](const IMEvent&) {
-        clip->Close();
-        cloud->Close();
-        exit->Show();
-        return 0L;
-    }));
-    exit->ConnectClicked(Tracked<MouseSlot>(exit, [screen](const IMMouseEvent&) { return screen->Close(); }));
     clip->Start();
     return 0;
 }

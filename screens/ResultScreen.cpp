@@ -10,6 +10,28 @@ namespace {
 
 constexpr std::uint32_t DisabledColour = 0xFF808080;  // a button that cannot be used
 constexpr std::uint32_t NoticeColour = 0xFFAEAEAE;
+constexpr std::uint32_t TroubleColour = 0xFFB02020;  // where the results went when not where they belong
+constexpr std::size_t TroubleLineLength = 95;        // characters of a line of it at size 14
+constexpr int TroubleTop = 385;                      // between the pupil's name and the statistics' buttons
+constexpr int TroubleLines = 4;
+
+// `text` cut at spaces into lines of at most `length` characters (a longer word stands alone).
+std::vector<std::wstring> WrapText(const std::wstring& text, std::size_t length)
+{
+    std::vector<std::wstring> lines(1);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(L' ', start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        const std::wstring word = text.substr(start, end - start);
+        if (!lines.back().empty() && lines.back().size() + 1 + word.size() > length)
+            lines.emplace_back();
+        lines.back() += (lines.back().empty() ? L"" : L" ") + word;
+        start = end + 1;
+    }
+    return lines;
+}
 
 // Greyed and inert: the statistics buttons without a workbook.
 void MakeInert(IMButtonBase* button)
@@ -23,7 +45,7 @@ void MakeInert(IMButtonBase* button)
 
 template <class T> long IMApp<T>::ShowResults()
 {
-    auto* screen = new IMDialogBase(mainWindow, nullptr, 0);
+    auto* screen = new IMDialogBase(mainWindow.get(), nullptr, 0);
     CreateScreenHeader(screen);
     const int width = screen->GetRect().Width();
     CreateCentredLabel(screen, width, 150, L"ЗАДАНИЕ ВЫПОЛНЕНО", 24);
@@ -33,19 +55,22 @@ template <class T> long IMApp<T>::ShowResults()
     CreateLabel(screen, 135, 300, title, 18);
     CreateLabel(screen, 30, 350, L"Ученик:", 18, true);
     CreateLabel(screen, 135, 350, pupilName, 18);
+    // Results that could not be saved where they belong: the teacher reads here where they went.
+    const std::vector<std::wstring> trouble = WrapText(ResultsNotice(), TroubleLineLength);
+    for (int line = 0; line < TroubleLines && line < static_cast<int>(trouble.size()); ++line) {
+        if (trouble[line].empty())
+            continue;
+        IMLabel* label = CreateLabel(screen, 30, TroubleTop + 18 * line, trouble[line], 14);
+        const std::uint32_t colour = TroubleColour;
+        label->SetStyle(&colour, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    }
     CreateLabel(screen, 30, 465, L"Статистика:", 18, true);
-    auto* print
-        = screen->CreateButton(30, 490, L"PrintButton", L"PrintButton", L"PrintButtonNuv", L"PrintButtonKlick", 0);
-    auto* saveAs
-        = screen->CreateButton(128, 490, L"SaveAsButton", L"SaveAsButton", L"SaveAsButtonNuv", L"SaveAsButtonKlick", 0);
-    // The next attempt starts from the first step again.
-    if (!steps.empty())
-        nextStep = steps.begin()->first;
-    auto* retry
-        = screen->CreateButton(535, 490, L"RetryButton", L"RetryButton", L"RetryButtonNuv", L"RetryButtonKlick", 0);
-    auto* close
-        = screen->CreateButton(660, 490, L"CloseButton", L"CloseButton", L"CloseButtonNuv", L"CloseButtonKlick", 0);
-    auto* exit = screen->CreateButton(755, 22, L"ExitButton", L"", L"", L"", 0);
+    auto* print = CreateFamilyButton(screen, 30, 490, L"PrintButton");
+    auto* saveAs = CreateFamilyButton(screen, 128, 490, L"SaveAsButton");
+    RewindSteps();
+    auto* retry = CreateFamilyButton(screen, 535, 490, L"RetryButton");
+    auto* close = CreateFamilyButton(screen, 660, 490, L"CloseButton");
+    auto* exit = CreateExitButton(screen);
     IMLabel* notice = CreateCentredLabel(screen, width, 575, MakerNoticeText, 14);
     const std::uint32_t grey = NoticeColour;
     notice->SetStyle(&grey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);

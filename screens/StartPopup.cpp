@@ -64,7 +64,7 @@ void CreateDescription(IMDialogBase* popup, const std::wstring& text)
 
 template <class T> long IMApp<T>::ShowStartPopup()
 {
-    auto* popup = new IMDialogBase(mainWindow, nullptr, 0);
+    auto* popup = new IMDialogBase(mainWindow.get(), nullptr, 0);
     CreateScreenHeader(popup);
     CreateLabel(popup, 30, 115, L"Номер ЦОР:", 18, true);
     CreateLabel(popup, 135, 115, catalogueNumber, 18);
@@ -76,9 +76,8 @@ template <class T> long IMApp<T>::ShowStartPopup()
     auto* name = new IMEditBar(popup);
     name->SetRect({135, 460, 135 + 520, 460 + 20});
     name->SetFocus(true);
-    auto* start = popup->CreateButton(690, 450, L"StartPopStartButton", L"StartPopStartButton",
-        L"StartPopStartButtonNuv", L"StartPopStartButtonKlick", 0);
-    auto* exit = popup->CreateButton(755, 22, L"ExitButton", L"", L"", L"", 0);
+    auto* start = CreateFamilyButton(popup, 690, 450, L"StartPopStartButton");
+    auto* exit = CreateExitButton(popup);
     CreateLabel(popup, 30, 520, L"Клавиши:", 18, true);
     popup->CreatePicture(135, 517, L"EscButton", 0);
     CreateLabel(popup, 180, 520, L"- пропустить инструкцию;", 16);
@@ -100,14 +99,6 @@ template <class T> long IMApp<T>::ShowStartPopup()
 // ---------------------------------------------------------------------------
 // Starting
 
-template <class T> void IMApp<T>::StartAttempt(const std::wstring& name, IMDialogBase* popup)
-{
-    OpenReport(name);
-    SetPupilName(name);
-    StartExercise();
-    popup->Close();
-}
-
 template <class T> long IMApp<T>::OnPopupKey(const IMKeyboardEvent& e, IMEditBar* name, IMDialogBase* popup)
 {
     // Every keyboard message reaching the popup comes here; the first 13 (the
@@ -118,5 +109,4 @@ template <class T> long IMApp<T>::OnPopupKey(const IMKeyboardEvent& e, IMEditBar
 }
 
 template long IMApp<App>::ShowStartPopup();
-template void IMApp<App>::StartAttempt(const std::wstring&, IMDialogBase*);
 template long IMApp<App>::OnPopupKey(const IMKeyboardEvent&, IMEditBar*, IMDialogBase*);

@@ -103,6 +103,19 @@ void IMDialogBase::FlushRemovals()
     }
 }
 
+bool IMDialogBase::HasPendingChanges() const
+{
+    if (!pendingChildren.empty() || !removalQueue.empty())
+        return true;
+    bool pending = false;
+    ForEachChild([&pending](IMControl* child) {
+        if (!pending)
+            if (const auto* dialog = dynamic_cast<const IMDialogBase*>(child))
+                pending = dialog->HasPendingChanges();
+    });
+    return pending;
+}
+
 int IMDialogBase::GetLayerOf(IMControl* child) const
 {
     for (const auto& [layer, children] : layers)
@@ -133,14 +146,7 @@ void IMDialogBase::UpdateHover(const IMMouseEvent& e)
     if (source != this && source != nullptr && !source->HitTest(p) && source != hoveredChild)
         return;
 
-    IMControl* top = nullptr;
-    for (auto layer = layers.rbegin(); layer != layers.rend() && !top; ++layer)
-        for (auto child = layer->second.rbegin(); child != layer->second.rend(); ++child)
-            if ((*child)->HitTest(p)) {
-                top = *child;
-                break;
-            }
-
+    IMControl* top = TopmostAt(p);
     IMControl* previous = hoveredChild;
     // The new child is entered before the old one is left.
     if (top && top != previous) {
@@ -151,6 +157,26 @@ void IMDialogBase::UpdateHover(const IMMouseEvent& e)
         hoveredChild = top;
         previous->OnMouseLeave(IMMouseEvent(this, EventCode::MouseLeave, e.wParam, p.x, p.y));
     }
+}
+
+IMControl* IMDialogBase::TopmostAt(Point p) const
+{
+    for (auto layer = layers.rbegin(); layer != layers.rend(); ++layer)
+        for (auto child = layer->second.rbegin(); child != layer->second.rend(); ++child)
+            if ((*child)->HitTest(p))
+                return *child;
+    return nullptr;
+}
+
+bool IMDialogBase::HoverIsCurrent(Point p) const
+{
+    if (TopmostAt(p) != hoveredChild)
+        return false;
+    const auto* dialog = dynamic_cast<const IMDialogBase*>(hoveredChild);
+    if (!dialog)
+        return true;
+    const Rect r = dialog->GetRect();
+    return dialog->HoverIsCurrent({p.x - r.left, p.y - r.top});
 }
 
 long IMDialogBase::TrackChildFocus(const IMEvent& e)

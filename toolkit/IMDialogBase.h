@@ -30,9 +30,15 @@ public:
     IMControl* AddChild(IMControl* child, int layer);
     void RemoveChild(IMControl* child);
     void FlushRemovals();
+    // Whether this dialog or one below it has children waiting to join or to be
+    // deleted, which the next update pass settles.
+    bool HasPendingChanges() const;
     int GetLayerOf(IMControl* child) const;
     void SetChildLayer(IMControl* child, int layer);
     void UpdateHover(const IMMouseEvent& e);
+    // Whether hoveredChild, and the hovered child of every hovered dialog
+    // below, is the topmost child under p (this dialog's coordinates).
+    bool HoverIsCurrent(Point p) const;
     long TrackChildFocus(const IMEvent& e);
 
     // Creation operations: each makes a child of this dialog, owned by it.
@@ -78,5 +84,6 @@ public:
 
 private:
     bool IsLive(IMControl* child) const;
+    IMControl* TopmostAt(Point p) const;
     IMMouseEvent LocalEvent(const IMMouseEvent& e) const;
 };

@@ -1,11 +1,12 @@
 #include "toolkit/IMList.h"
 
+#include "toolkit/ScreenKit.h"
+
 #include <algorithm>
 
 namespace {
 
 const wchar_t* const BackPicture = L"EditBarBackGround";
-const wchar_t* const LinePicture = L"EditBarKaretka";
 const wchar_t* const HighlightPicture = L"SelectionMask";
 constexpr std::uint32_t Black = 0xFF000000;
 
@@ -20,10 +21,11 @@ IMList::IMList(IMDialogBase* parent)
     panel = new IMDialogBase(parent, nullptr, 0);
     backPicture = panel->CreatePicture(0, 0, BackPicture, 0);
     itemsPanel = panel->CreateDialog(0, 0, 0, 0, 0);
-    lineTop = panel->CreatePicture(0, 0, LinePicture, 0);
-    lineBottom = panel->CreatePicture(0, 0, LinePicture, 0);
-    lineLeft = panel->CreatePicture(0, 0, LinePicture, 0);
-    lineRight = panel->CreatePicture(0, 0, LinePicture, 0);
+    const IMFrameLines lines = CreateFrameLines(panel);
+    lineLeft = lines.left;
+    lineTop = lines.top;
+    lineBottom = lines.bottom;
+    lineRight = lines.right;
     highlight = itemsPanel->CreatePicture(0, 0, HighlightPicture, 0);
     highlight->Hide();
     // Until the list is sized the panel covers its empty rect, not the whole
@@ -46,10 +48,7 @@ void IMList::PlacePanel(const Rect& r)
     panel->SetRect(r);
     itemsPanel->SetRect({1, 1, w - 1, h - 1});
     backPicture->SetRect({1, 1, w - 1, h - 1});
-    lineLeft->SetRect({0, 0, 1, h});
-    lineTop->SetRect({0, 0, w, 1});
-    lineBottom->SetRect({0, h - 1, w, h});
-    lineRight->SetRect({w - 1, 0, w, h});
+    PlaceFrameLines({lineLeft, lineTop, lineBottom, lineRight}, w, h);
     Select(selected);  // the highlight spans the new width
 }
 

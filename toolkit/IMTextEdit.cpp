@@ -1,5 +1,6 @@
 #include "toolkit/IMTextEdit.h"
 
+#include "platform/Utf8.h"
 #include "toolkit/IMTimerService.h"
 
 #include <algorithm>
@@ -9,15 +10,6 @@ namespace {
 constexpr int BlinkMs = 500;
 const wchar_t* const CaretPicture = L"EditBarKaretka";
 const wchar_t* const SpaceKey = L"TempSpaceBar";
-
-bool IsHighSurrogate(std::uint32_t u)
-{
-    return u >= 0xD800 && u <= 0xDBFF;
-}
-bool IsLowSurrogate(std::uint32_t u)
-{
-    return u >= 0xDC00 && u <= 0xDFFF;
-}
 
 }  // namespace
 
@@ -70,8 +62,7 @@ std::wstring IMTextEdit::TypedText(const IMKeyboardEvent& e)
     if (IsLowSurrogate(unit)) {
         if (pending == 0)
             return {};
-        const auto high = static_cast<std::uint32_t>(pending);
-        return std::wstring(1, static_cast<wchar_t>(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00)));
+        return std::wstring(1, static_cast<wchar_t>(JoinSurrogates(static_cast<char32_t>(pending), unit)));
     }
     // Other control characters never come from a keyboard; they have no
     // picture and no place in a name or a file name.

@@ -1,12 +1,12 @@
 // The application object: start-up, the step registry, the credits panel,
 // an attempt's statistics rows, the praise and the ways out of the program.
 
-#include "AppHarness.h"
 #include "data/EmbeddedData.h"
 #include "platform/Messages.h"
 #include "platform/PlatformWindow.h"
 #include "platform/Random.h"
 #include "screens/Praise.h"
+#include "support/AppFixture.h"
 
 #include <SDL.h>
 #include <csignal>
@@ -93,7 +93,7 @@ TEST_F(AppTest, CreditsPanelOpensOnceWithControlIAndRestoresTheCursor)
     EXPECT_EQ(app->mainWindow->layers[9999].size(), screens) << "a second Ctrl+I opens nothing";
     SDL_SetModState(KMOD_NONE);
     EXPECT_TRUE(program.Screenshot("credits.png"));
-    program.Click(765, 32);  // the panel's Exit button
+    ClickOn(Places::Exit);
     program.Turn();
     EXPECT_FALSE(IsCreditsOpen());
     EXPECT_EQ(ShowCursor(true) - 1, before) << "the display count is back where it was";

@@ -7,6 +7,7 @@
 #include "support/ToolkitHarness.h"
 
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -44,6 +45,43 @@ TEST_F(MainWindow, PeriodicTimerFiresEveryInterval)
         window->TimerPass();
     }
     EXPECT_EQ(count, 5);
+}
+
+// Turns that come late do not push a periodic timer's schedule later: an 80 ms
+// timer served every 30 ms, or every 7 ms, ticks 318 times in 25.44 s.
+TEST_F(MainWindow, LateTurnsKeepAPeriodicTimerOnSchedule)
+{
+    for (const int turnMs : {7, 30, 50, 79}) {
+        SCOPED_TRACE("a turn every " + std::to_string(turnMs) + " ms");
+        int count = 0;
+        const int id = CountingTimer(80, count);
+        int elapsed = 0;
+        while (elapsed + turnMs <= 318 * 80) {
+            clock.AdvanceMs(turnMs);
+            elapsed += turnMs;
+            window->TimerPass();
+        }
+        EXPECT_EQ(count, elapsed / 80);
+        window->RemoveTimer(id);
+    }
+}
+
+// A stall longer than the interval (a window being dragged) fires the timer
+// once, not once for every tick it missed, and the ticks go on from then.
+TEST_F(MainWindow, StalledTimerStartsAFreshScheduleWithoutABurst)
+{
+    int count = 0;
+    CountingTimer(100, count);
+    clock.AdvanceMs(1050);
+    window->TimerPass();
+    window->TimerPass();
+    EXPECT_EQ(count, 1);
+    clock.AdvanceMs(99);
+    window->TimerPass();
+    EXPECT_EQ(count, 1) << "due 100 ms after the late firing";
+    clock.AdvanceMs(1);
+    window->TimerPass();
+    EXPECT_EQ(count, 2);
 }
 
 TEST_F(MainWindow, ReplacedTimerIsNotFiredInTheSamePass)

@@ -5,6 +5,7 @@
 //
 // The video is filmed by tools/film/generate.
 
+#include "Catalogue.h"
 #include "data/EmbeddedData.h"
 #include "support/TheoraClip.h"
 
@@ -18,26 +19,6 @@
 namespace {
 
 const std::string DataDir = ZV_DATA_DIR;
-
-struct CatalogueLine {
-    std::string key, kind, path;
-};
-
-std::vector<CatalogueLine> ReadCatalogue(const std::string& name)
-{
-    std::vector<CatalogueLine> lines;
-    std::ifstream in(DataDir + "catalogue/" + name);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        CatalogueLine entry;
-        if (!(fields >> entry.key) || entry.key[0] == '#')
-            continue;
-        fields >> entry.kind >> entry.path;
-        lines.push_back(entry);
-    }
-    return lines;
-}
 
 // The commentary's length in seconds, as its script gives it.
 double CommentaryLength()
@@ -58,7 +39,7 @@ const TheoraClip& Video()
 
 TEST(FilmCatalogue, ListsTheInstructionVideoAsResource149)
 {
-    const std::vector<CatalogueLine> lines = ReadCatalogue("film.txt");
+    const std::vector<CatalogueEntry> lines = ReadCatalogue("film.txt");
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].key, "149");
     EXPECT_EQ(lines[0].kind, "ogv");

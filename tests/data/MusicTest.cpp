@@ -4,6 +4,7 @@
 // plays them add up to the reference recordings and the gramophone's melody.
 //
 // The sounds are made by tools/music/generate from data/src/music/.
+#include "Catalogue.h"
 #include "data/MusicSounds.h"
 
 #include <gtest/gtest.h>
@@ -40,28 +41,6 @@ const std::map<std::string, std::size_t>& ExpectedFrames()
     return frames;
 }
 
-struct CatalogueEntry {
-    std::string key;
-    std::string kind;
-    std::string path;
-};
-
-std::vector<CatalogueEntry> ReadCatalogue()
-{
-    std::vector<CatalogueEntry> entries;
-    std::ifstream file(std::string(ZV_DATA_DIR) + "catalogue/music.txt");
-    std::string line;
-    while (std::getline(file, line)) {
-        std::istringstream words(line);
-        CatalogueEntry entry;
-        if (!(words >> entry.key) || entry.key[0] == '#')
-            continue;
-        words >> entry.kind >> entry.path;
-        entries.push_back(entry);
-    }
-    return entries;
-}
-
 // Normalised correlation (cosine of the angle between the two signals).
 double Correlation(const std::vector<float>& a, const std::vector<float>& b, std::size_t samples)
 {
@@ -79,7 +58,7 @@ double Correlation(const std::vector<float>& a, const std::vector<float>& b, std
 TEST(MusicCatalogue, ListsEverySoundOnceAsOgg)
 {
     std::set<std::string> listed;
-    for (const CatalogueEntry& entry : ReadCatalogue()) {
+    for (const CatalogueEntry& entry : ReadCatalogue("music.txt")) {
         EXPECT_TRUE(listed.insert(entry.key).second) << entry.key << " is listed twice";
         EXPECT_EQ(entry.kind, "ogg") << entry.key;
         EXPECT_EQ(entry.path, "sounds/" + entry.key + ".ogg") << entry.key;

@@ -3,6 +3,8 @@
 // test, the pictures that are laid over one another on screen leave each other's parts visible, and the
 // carried fonts are TrueType files.
 
+#include "Catalogue.h"
+
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -76,25 +78,18 @@ bool LoadPng(const std::string& path, Picture& picture)
 }
 
 // The catalogue fragment: key -> path relative to data/, for the entries of the given kind.
-std::map<std::string, std::string> ReadCatalogue(const std::string& name, const std::string& kind)
+std::map<std::string, std::string> PathsOfKind(const std::string& fragment, const std::string& kind)
 {
-    std::map<std::string, std::string> entries;
-    std::ifstream in(DataDir + "catalogue/" + name);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        std::istringstream fields(line);
-        std::string key, entryKind, path;
-        if (fields >> key >> entryKind >> path && entryKind == kind)
-            entries[key] = path;
-    }
-    return entries;
+    std::map<std::string, std::string> paths;
+    for (const CatalogueEntry& entry : ReadCatalogue(fragment))
+        if (entry.kind == kind && !entry.path.empty())
+            paths[entry.key] = entry.path;
+    return paths;
 }
 
 const std::map<std::string, std::string>& PictureCatalogue()
 {
-    static const auto catalogue = ReadCatalogue("pictures.txt", "png");
+    static const auto catalogue = PathsOfKind("pictures.txt", "png");
     return catalogue;
 }
 
@@ -418,7 +413,7 @@ TEST(PicturesTest, InkAndMarks)
 
 TEST(PicturesTest, CarriedFontsAreTrueType)
 {
-    const auto fonts = ReadCatalogue("fonts.txt", "ttf");
+    const auto fonts = PathsOfKind("fonts.txt", "ttf");
     for (const char* key :
         {"LiberationSans-Regular", "LiberationSans-Bold", "LiberationSans-Italic", "LiberationSans-BoldItalic"}) {
         SCOPED_TRACE(key);

@@ -6,6 +6,7 @@
 //
 // The sounds are made by tools/speech/generate, the clips by tools/video/generate.
 
+#include "Catalogue.h"
 #include "data/EmbeddedData.h"
 #include "support/TheoraClip.h"
 #include "support/VorbisDecoding.h"
@@ -33,21 +34,14 @@ const std::string DataDir = ZV_DATA_DIR;
 // ---------------------------------------------------------------------------------------------------------
 
 // key -> kind of every entry of a catalogue fragment.
-std::map<std::string, std::string> ReadCatalogue(const std::string& name)
+std::map<std::string, std::string> KindsOf(const std::string& fragment)
 {
-    std::map<std::string, std::string> entries;
-    std::ifstream in(DataDir + "catalogue/" + name);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string key, kind, path;
-        if (!(fields >> key) || key[0] == '#')
-            continue;
-        fields >> kind >> path;
-        EXPECT_FALSE(entries.count(key)) << key << " is listed twice in " << name;
-        entries[key] = kind;
+    std::map<std::string, std::string> kinds;
+    for (const CatalogueEntry& entry : ReadCatalogue(fragment)) {
+        EXPECT_FALSE(kinds.count(entry.key)) << entry.key << " is listed twice in " << fragment;
+        kinds[entry.key] = entry.kind;
     }
-    return entries;
+    return kinds;
 }
 
 // The blocks of a speech source: "name value" lines, blocks separated by blank lines, '#' comments.
@@ -194,7 +188,7 @@ TEST(SpeechCatalogue, ListsEverySpokenSoundOnceAsOggAndEmbedsIt)
     for (const SpokenSound& sound : SpokenSounds)
         expected.insert(sound.key);
     std::set<std::string> listed;
-    for (const auto& [key, kind] : ReadCatalogue("speech.txt")) {
+    for (const auto& [key, kind] : KindsOf("speech.txt")) {
         listed.insert(key);
         EXPECT_EQ(kind, "ogg") << key;
     }
@@ -316,7 +310,7 @@ TEST(VideoCatalogue, ListsEveryPraiseClipOnceAsOgv)
     for (const PraiseClip& clip : PraiseClips)
         expected.insert(clip.key);
     std::set<std::string> listed;
-    for (const auto& [key, kind] : ReadCatalogue("video.txt")) {
+    for (const auto& [key, kind] : KindsOf("video.txt")) {
         listed.insert(key);
         EXPECT_EQ(kind, "ogv") << key;
     }

@@ -2,6 +2,10 @@
 
 #include "ExerciseHarness.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace {
 
 class StaffTest : public ExerciseTest {
@@ -122,5 +126,57 @@ TEST_F(StaffTest, SpeakerPulsesWhilePlaying)
     EXPECT_EQ(game->staff->speaker->GetRect(), (Rect {79, 23, 118, 73})) << "three ticks of growth";
     Wait(80 * 5, 80);
     EXPECT_EQ(game->staff->speaker->GetRect(), (Rect {79, 29, 112, 67})) << "four ticks of shrinking, one of growth";
+    ClickStaffPlay();
+}
+
+// A machine that draws slowly comes back to the timers late on every turn; the
+// playhead still shows the music's place and ends when its 318 ticks are due.
+TEST_F(StaffTest, PlayheadKeepsTimeWhenEveryTurnIsLate)
+{
+    for (const int turnMs : {7, 30, 47, 85, 130}) {
+        SCOPED_TRACE("a turn every " + std::to_string(turnMs) + " ms");
+        const int start = game->staff->playhead->GetPosition().x;
+        ClickStaffPlay();
+        int elapsed = 0;
+        while (game->staff->playing && elapsed < 30000) {
+            // One late turn: time passes, then the loop runs once.
+            program->clock.AdvanceMs(turnMs);
+            program->audio->AdvanceMs(turnMs);
+            Turn();
+            elapsed += turnMs;
+            if (game->staff->playing) {
+                ASSERT_EQ(game->staff->playhead->GetPosition().x - start, std::min(elapsed / 80, 317))
+                    << "one pixel for every 80 ms played, at " << elapsed << " ms";
+            }
+        }
+        EXPECT_GE(elapsed, 318 * 80) << "the play ends with its 318th tick";
+        EXPECT_LT(elapsed, 318 * 80 + turnMs) << "on the first turn after it is due";
+        EXPECT_EQ(game->staff->playhead->GetPosition().x, start);
+    }
+}
+
+// The slot steps are timed from the play's start: late turns do not add up.
+TEST_F(StaffTest, StepsKeepTimeWhenEveryTurnIsLate)
+{
+    PlaceUpper({L"138", L"137", L"139", L"140"});
+    started().clear();
+    ClickStaffPlay();
+    const int turnMs = 33;
+    int elapsed = 0;
+    std::vector<int> heard;  // when each brick of slots 3, 6 and 9 started
+    for (const wchar_t* sound : {L"137", L"139", L"140"}) {
+        while (!Started(sound) && elapsed < 30000) {
+            program->clock.AdvanceMs(turnMs);
+            program->audio->AdvanceMs(turnMs);
+            Turn();
+            elapsed += turnMs;
+        }
+        heard.push_back(elapsed);
+    }
+    for (int i = 0; i < 3; ++i) {
+        const int due = (3 * i + 3) * 2090;
+        EXPECT_GE(heard[i], due) << "slot " << 3 * i + 3;
+        EXPECT_LT(heard[i], due + 2 * turnMs) << "slot " << 3 * i + 3 << " within a turn of its step";
+    }
     ClickStaffPlay();
 }

@@ -1,6 +1,6 @@
 // libFuzzer target: opening and decoding arbitrary bytes as a memory sound,
 // then playing what decodes through a sound buffer of its format. Built and
-// run by tools/fuzz/run-sound, outside CMake. Built with ZV_WRITE_SEEDS it is
+// run by tools/fuzz/run-sound (the ZV_FUZZ build). Built with ZV_WRITE_SEEDS it is
 // instead a program that writes a few valid sounds as the starting corpus.
 
 #include "data/EmbeddedData.h"

@@ -3,7 +3,7 @@
 // an error, then a rewind; and the same bytes decoded frame by frame with
 // both colour conversions into a buffer of exactly the picture's size, which
 // must agree. Only the documented errors may come out. Built and run by
-// tools/fuzz/run-video, outside CMake. Built with ZV_WRITE_SEEDS it is
+// tools/fuzz/run-video (the ZV_FUZZ build). Built with ZV_WRITE_SEEDS it is
 // instead a program that writes a few valid clips as the starting corpus.
 
 #include "data/EmbeddedData.h"

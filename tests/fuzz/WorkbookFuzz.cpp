@@ -1,6 +1,6 @@
 // libFuzzer target: arbitrary bytes as the results workbook on disk. The pupil's workbook is opened on them, a row is
 // added, the workbook is saved (a merge into what is on disk) and opened again: the pupil's worksheet must be there
-// with the row last. Built and run by tools/fuzz/run-workbook, outside CMake.
+// with the row last. Built by the ZV_FUZZ build (tests/fuzz/CMakeLists.txt) and run by tools/fuzz/run-workbook.
 
 #include "data/EmbeddedData.h"
 #include "reporting/StatisticsWorkbook.h"

@@ -43,7 +43,7 @@ TEST(AtomicFileTest, ReplacingThroughASymbolicLinkReplacesTheLinkNotItsTarget)
     EXPECT_EQ(ReadFile(folder.Utf8("Класс.xls")), "workbook");
 }
 
-TEST(AtomicFileTest, BackupsGetTimestampedNamesAndNeverOverwriteEachOther)
+TEST(AtomicFileTest, BackupsGetNamesThatSayWhatTheyAreAndNeverOverwriteEachOther)
 {
     TemporaryFolder folder;
     const std::string path = folder.Utf8("Класс.xls");
@@ -61,7 +61,9 @@ TEST(AtomicFileTest, BackupsGetTimestampedNamesAndNeverOverwriteEachOther)
 
     EXPECT_EQ(backups.size(), 3u);
     for (const std::string& name : backups)
-        EXPECT_TRUE(std::regex_match(name, std::regex(R"(^Класс\.xls\.\d{8}-\d{6}(-\d+)?$)"))) << name;
+        EXPECT_TRUE(std::regex_match(
+            name, std::regex(R"(^Класс \(повреждённая копия \d{4}-\d{2}-\d{2} \d{2}-\d{2}( №\d+)?\)\.xls$)")))
+            << name;
     EXPECT_EQ(ReadFile(path), "broken") << "the file itself stays";
 }
 
@@ -75,6 +77,36 @@ TEST(AtomicFileTest, BackupOfAMissingFileFailsAndCreatesNothing)
 
     EXPECT_FALSE(whyNot.empty());
     EXPECT_TRUE(folder.Listing().empty());
+}
+
+// A teacher's umask of 077 must not keep the pupils' group out of the files the program makes in the results folder.
+TEST(AtomicFileTest, NewFilesAreTheGroupsToReadAndWriteWhateverTheUmask)
+{
+    TemporaryFolder folder;
+    const mode_t before = ::umask(077);
+    std::string whyNot;
+    bool nameTaken = false;
+    const bool replaced = ReplaceFileAtomically(folder.Utf8("Класс.xls"), "a", whyNot);
+    const bool created = WriteNewFileAtomically(folder.Utf8("Класс (2).xls"), "b", nameTaken, whyNot);
+    ::umask(before);
+    ASSERT_TRUE(replaced && created) << whyNot;
+
+    for (const char* name : {"Класс.xls", "Класс (2).xls"}) {
+        struct stat info { };
+        ASSERT_EQ(::stat(folder.Utf8(name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0660u) << name;
+    }
+}
+
+TEST(ReadWholeFileTest, AFileLargerThanAskedIsNotRead)
+{
+    TemporaryFolder folder;
+    WriteFile(folder.Utf8("big"), std::string(1000, 'x'));
+    std::string bytes;
+    EXPECT_EQ(ReadWholeFile(folder.Utf8("big"), bytes, nullptr, 999), ReadOutcome::TooLarge);
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_EQ(ReadWholeFile(folder.Utf8("big"), bytes, nullptr, 1000), ReadOutcome::Read);
+    EXPECT_EQ(bytes.size(), 1000u);
 }
 
 }  // namespace

@@ -49,13 +49,41 @@ protected:
 
 }  // namespace
 
-TEST_F(ResultsFolder, TheEnvironmentNamesTheFolderAndItIsCreated)
+TEST_F(ResultsFolder, TheEnvironmentNamesTheFolder)
 {
     const std::string chosen = temp.Utf8("share/class 5A");
+    std::filesystem::create_directories(chosen);
     ScopedEnvironment override("ZVONKARY_RESULTS_DIR", &chosen);
-    EXPECT_EQ(FindResultsFolder(temp.Utf8("machine")), chosen + "/");
-    EXPECT_TRUE(std::filesystem::is_directory(chosen));
+    const ResultsLocation located = LocateResultsFolder(temp.Utf8("machine"));
+    EXPECT_EQ(located.folder, chosen + "/");
+    EXPECT_EQ(located.intended, "");
     EXPECT_FALSE(std::filesystem::exists(temp.Utf8("machine"))) << "the machine folder is not touched";
+}
+
+// A share that is not mounted must not be made locally, where the mounted share would later hide it; a folder the
+// program cannot write is not used either. The results go to the user's own folder, and the caller learns where
+// they belonged.
+TEST_F(ResultsFolder, AnUnusableEnvironmentFolderIsNeverMadeAndSendsTheResultsToTheUsersFolder)
+{
+    workbook_test::WriteFile(temp.Utf8("a file"), "x");
+    for (const std::string& chosen : {temp.Utf8("share/not mounted"), temp.Utf8("a file")}) {
+        ScopedEnvironment override("ZVONKARY_RESULTS_DIR", &chosen);
+        const ResultsLocation located = LocateResultsFolder(temp.Utf8("machine"));
+        EXPECT_EQ(located.folder, data + "/KVRT/") << chosen;
+        EXPECT_EQ(located.intended, chosen + "/");
+    }
+    EXPECT_FALSE(std::filesystem::exists(temp.Utf8("share"))) << "nothing made where the share belongs";
+}
+
+TEST_F(ResultsFolder, NeverTheWorkingFolder)
+{
+    // Neither the machine folder nor a user folder can exist: both are below a file.
+    workbook_test::WriteFile(temp.Utf8("file"), "x");
+    const std::string blocked = temp.Utf8("file/data");
+    ScopedEnvironment xdgBlocked("XDG_DATA_HOME", &blocked);
+    const ResultsLocation located = LocateResultsFolder(temp.Utf8("file/KVRT"));
+    EXPECT_EQ(located.folder, "");
+    EXPECT_EQ(located.intended, blocked + "/KVRT/");
 }
 
 TEST_F(ResultsFolder, TheMachineFolderWhenItCanBeWrittenOrMade)

@@ -226,3 +226,87 @@ TEST(RenderDevice, NoWindowSystemRaises)
     IMRenderDevice device;
     EXPECT_THROW(device.InitDevice(75, nullptr, true, 800, 600), std::runtime_error);
 }
+
+namespace {
+
+// The window's pixel (x, y) as presented, XRGB with the top byte dropped.
+std::uint32_t WindowPixel(GraphicsDevice& device, int x, int y)
+{
+    int w = 0, h = 0;
+    const std::vector<std::uint32_t> pixels = device.ReadWindow(&w, &h);
+    return pixels.at(std::size_t(y) * w + x) & 0xFFFFFF;
+}
+
+long Area(const std::vector<Rect>& rects)
+{
+    long area = 0;
+    for (const Rect& r : rects)
+        area += long(r.Width()) * r.Height();
+    return area;
+}
+
+}  // namespace
+
+TEST_F(RenderDeviceTest, PresentSendsOnlyWhatChanged)
+{
+    GraphicsDevice& graphics = *device.Device();
+    auto red = MakeTexture(device, 40, 40, OpaqueRed);
+    auto white = MakeTexture(device, 1, 16, [](int, int) { return 0xFFFFFFFFu; });
+    // The first frame goes out whole.
+    device.DrawDeviceTexture(*red, {0, 0, 40, 40}, {100, 100, 140, 140}, nullptr, 0xFFFFFFFF, 0.0f);
+    device.EndFrame();
+    EXPECT_EQ(Area(graphics.LastPresented()), 800L * 600);
+    EXPECT_EQ(WindowPixel(graphics, 120, 120), 0xFF0000u);
+
+    // The same frame drawn again sends nothing.
+    device.BeginFrame();
+    device.DrawDeviceTexture(*red, {0, 0, 40, 40}, {100, 100, 140, 140}, nullptr, 0xFFFFFFFF, 0.0f);
+    device.EndFrame();
+    EXPECT_TRUE(graphics.LastPresented().empty());
+
+    // A caret appears: only its pixels go out, and the window shows it.
+    device.BeginFrame();
+    device.DrawDeviceTexture(*red, {0, 0, 40, 40}, {100, 100, 140, 140}, nullptr, 0xFFFFFFFF, 0.0f);
+    device.DrawDeviceTexture(*white, {0, 0, 1, 16}, {300, 200, 301, 216}, nullptr, 0xFFFFFFFF, 0.0f);
+    device.EndFrame();
+    ASSERT_EQ(graphics.LastPresented().size(), 1u);
+    EXPECT_TRUE(graphics.LastPresented()[0].Contains({300, 207}));
+    EXPECT_LE(Area(graphics.LastPresented()), 3L * 18);
+    EXPECT_EQ(WindowPixel(graphics, 300, 207), 0xFFFFFFu);
+    EXPECT_EQ(WindowPixel(graphics, 120, 120), 0xFF0000u) << "what did not change stays";
+}
+
+TEST_F(RenderDeviceTest, ASizeChangeAndARepaintPresentTheWholeWindow)
+{
+    GraphicsDevice& graphics = *device.Device();
+    auto red = MakeTexture(device, 40, 40, OpaqueRed);
+    auto frame = [&](int x) {
+        device.BeginFrame();
+        device.DrawDeviceTexture(*red, {0, 0, 40, 40}, {x, 100, x + 40, 140}, nullptr, 0xFFFFFFFF, 0.0f);
+        device.EndFrame();
+    };
+    frame(100);
+
+    // The window grows to 1280x1024: bars above and below, the picture at 1.6 times.
+    SDL_SetWindowSize(display.Window().Handle(), 1280, 1024);
+    frame(500);
+    int w = 0, h = 0;
+    graphics.ReadWindow(&w, &h);
+    ASSERT_EQ(w, 1280);
+    ASSERT_EQ(h, 1024);
+    EXPECT_EQ(Area(graphics.LastPresented()), 1280L * 1024);
+    EXPECT_EQ(WindowPixel(graphics, 640, 10), 0u) << "the bar above";
+    EXPECT_EQ(WindowPixel(graphics, 640, 1015), 0u) << "the bar below";
+    EXPECT_EQ(WindowPixel(graphics, 520 * 16 / 10, 32 + 120 * 16 / 10), 0xFF0000u) << "the square moved";
+    EXPECT_EQ(WindowPixel(graphics, 120 * 16 / 10, 32 + 120 * 16 / 10), 0u) << "its old place is cleared";
+
+    // The window lost its pixels (an expose): the next frame, though unchanged, goes out whole.
+    device.RepaintWindow();
+    frame(500);
+    EXPECT_EQ(Area(graphics.LastPresented()), 1280L * 1024);
+    EXPECT_EQ(WindowPixel(graphics, 520 * 16 / 10, 32 + 120 * 16 / 10), 0xFF0000u);
+    // And the next change is partial again.
+    frame(502);
+    EXPECT_LT(Area(graphics.LastPresented()), 100L * 100);
+    EXPECT_EQ(WindowPixel(graphics, 541 * 16 / 10, 32 + 120 * 16 / 10), 0xFF0000u);
+}

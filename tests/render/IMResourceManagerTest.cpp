@@ -100,9 +100,7 @@ std::vector<unsigned char> EncodeJpeg(int width, int height)
 
 std::uint32_t Texel(const TextureRecord& record, int x, int y)
 {
-    std::uint32_t p;
-    std::memcpy(&p, record.pixelCopy.data() + (y * record.texWidth + x) * 4, 4);
-    return p;
+    return record.texture ? record.texture->Texel(x, y) : 0;
 }
 
 class ResourceManagerTest : public ::testing::Test {
@@ -132,7 +130,11 @@ TEST_F(ResourceManagerTest, SkinIsRegisteredInOrderWithItsSizes)
     const TextureRecord* exit = manager->GetRecord(manager->FindTexture(L"ExitButton"));
     EXPECT_EQ(exit->imageRect, (Rect {0, 0, 21, 21}));
     EXPECT_EQ(exit->texWidth, 32);
-    EXPECT_EQ(exit->pixelCopy.size(), 4096u);
+    EXPECT_EQ(exit->texHeight, 32);
+    // Skin pictures are decoded when first used, into a texture of the sides the record names.
+    EXPECT_EQ(manager->Texel(manager->FindTexture(L"ExitButton"), 100, 0), 0u) << "outside the picture";
+    ASSERT_NE(exit->texture, nullptr);
+    EXPECT_EQ(exit->texture->Pitch() * exit->texture->Height(), 4096);
 
     // Loading a skin name returns its handle with one more reference.
     const TextureHandle h = manager->LoadTexture(L"ExitButton");
@@ -262,6 +264,9 @@ TEST_F(ResourceManagerTest, EvictionUnderASmallBudgetAndRestoreOnDraw)
 {
     GraphicsDevice& device = *manager->Device();
     const TextureHandle red = manager->LoadTextureFromMemory(L"red", EncodePng({PNG_COLOR_TYPE_RGB, 8, {255, 0, 0}}));
+    // The skin is decoded on first use: use it all, so that its textures hold device memory.
+    for (TextureHandle h = 0; h < SkinNames().size(); ++h)
+        manager->Texel(h, 0, 0);
     // Only a little more room than what is held now.
     device.SetTextureBudget(device.TextureBytes() + 4096);
     const TextureHandle big = manager->CreateBlankTexture(L"big", 256, 256, PixelFormat::A8R8G8B8);
@@ -283,4 +288,86 @@ TEST_F(ResourceManagerTest, EvictionUnderASmallBudgetAndRestoreOnDraw)
     manager->DrawTexture(red, {10, 10, 13, 12}, nullptr, 0xFFFFFFFF, 0.0f);
     display.ReadBack(*manager);
     EXPECT_EQ(display.Pixel(12, 11), 0xFFFF0000u);
+}
+
+TEST_F(ResourceManagerTest, EveryKindOfTextureComesBackAfterADeviceLossWithoutAPixelCopy)
+{
+    // One texture of each origin: a skin picture, a numbered resource, bytes
+    // from a buffer that is gone afterwards, a glyph, a blank texture, and a
+    // written texture saved with BackupTexture.
+    const TextureHandle skin = manager->FindTexture(L"StartPopStartButton");
+    const TextureHandle numbered = manager->LoadTexture(L"113");
+    const TextureHandle buffered
+        = manager->LoadTextureFromMemory(L"green", EncodePng({PNG_COLOR_TYPE_RGB, 8, {0, 200, 0}}));
+    const TextureHandle glyph
+        = manager->CreateGlyphTexture(L"glyph Ж", L'Ж', 0xFF072134, 25, L"Arial", false, true, false, 0x00AFAFAF);
+    const TextureHandle blank = manager->CreateBlankTexture(L"blank", 20, 10, PixelFormat::X8R8G8B8);
+    const TextureHandle written = manager->CreateBlankTexture(L"written", 4, 4, PixelFormat::A8R8G8B8);
+    manager->UpdateTexture(written, [](std::uint8_t* bits, int pitch, int rows) {
+        for (int y = 0; y < rows; ++y)
+            std::memset(bits + y * pitch, 0x7F, 16);
+    });
+    manager->BackupTexture(written);
+    const std::vector<TextureHandle> handles {skin, numbered, buffered, glyph, blank, written};
+    auto texels = [&](TextureHandle h) {
+        std::vector<std::uint32_t> all;
+        const TextureRecord& record = *manager->GetRecord(h);
+        for (int y = 0; y < record.imageRect.bottom; ++y)
+            for (int x = 0; x < record.imageRect.right; ++x)
+                all.push_back(manager->Texel(h, x, y));
+        return all;
+    };
+    std::vector<std::vector<std::uint32_t>> before;
+    for (TextureHandle h : handles) {
+        ASSERT_LT(h, manager->slotCount);
+        before.push_back(texels(h));
+    }
+    EXPECT_EQ(before[5][0], 0x7F7F7F7Fu);
+
+    // The device is lost and made again: every device texture is gone.
+    manager->Device()->MarkLost();
+    ASSERT_TRUE(manager->IsDeviceLost());
+    ASSERT_TRUE(manager->RestoreDevice());
+    for (TextureHandle h : handles)
+        EXPECT_EQ(manager->GetRecord(h)->texture, nullptr);
+
+    // Each comes back with the pixels it had, decoded or drawn again.
+    for (std::size_t i = 0; i < handles.size(); ++i)
+        EXPECT_EQ(texels(handles[i]), before[i]) << "texture " << i;
+    // A draw brings one back too.
+    manager->EvictTexture(buffered);
+    manager->BeginFrame();
+    manager->DrawTexture(buffered, {10, 10, 13, 12}, nullptr, 0xFFFFFFFF, 0.0f);
+    display.ReadBack(*manager);
+    EXPECT_EQ(display.Pixel(12, 11), 0xFF00C800u);
+}
+
+TEST(ReadPngSize, ReadsTheHeaderOnlyAndRefusesWhatIsNotOne)
+{
+    const std::vector<unsigned char> png = EncodePng({PNG_COLOR_TYPE_RGB, 8, {1, 2, 3}});
+    std::vector<unsigned char> zeroWidth = png;
+    std::fill(zeroWidth.begin() + 16, zeroWidth.begin() + 20, 0);
+    std::vector<unsigned char> notHeader = png;
+    notHeader[12] = 'X';
+    struct Case {
+        const char* what;
+        std::vector<unsigned char> bytes;
+        bool ok;
+    };
+    const std::vector<Case> cases {
+        {"a 3x2 picture", png, true},
+        {"cut inside the header", std::vector<unsigned char>(png.begin(), png.begin() + 20), false},
+        {"no signature", std::vector<unsigned char>(24, 0), false},
+        {"another first chunk", notHeader, false},
+        {"a zero width", zeroWidth, false},
+        {"nothing", {}, false},
+    };
+    for (const Case& c : cases) {
+        int w = -1, h = -1;
+        EXPECT_EQ(ReadPngSize(c.bytes, w, h), c.ok) << c.what;
+        if (c.ok) {
+            EXPECT_EQ(w, 3) << c.what;
+            EXPECT_EQ(h, 2) << c.what;
+        }
+    }
 }

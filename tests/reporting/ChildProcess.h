@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+
+#include <fcntl.h>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -73,6 +76,36 @@ public:
 
 private:
     int ends[2] = {-1, -1};
+};
+
+// Another program that takes the lock on the file `path` (created when missing) and holds it until it is killed, as
+// a hung program would.
+class LockHeldElsewhere {
+public:
+    explicit LockHeldElsewhere(const std::string& path)
+        : holder([this, path] {
+            const int fd = ::open(path.c_str(), O_RDWR | O_CREAT, 0666);
+            struct flock request { };
+            request.l_type = F_WRLCK;
+            request.l_whence = SEEK_SET;
+            if (fd < 0 || ::fcntl(fd, F_OFD_SETLKW, &request) != 0)
+                return false;
+            locked.Send();
+            for (;;)
+                ::pause();
+        })
+    {
+        held = locked.Await();
+    }
+    // Whether the other program holds the lock now.
+    bool Held() const { return held; }
+    // The other program ends, and its lock with it.
+    void Release() { holder.Kill(); }
+
+private:
+    Signal locked;
+    ChildProcess holder;
+    bool held = false;
 };
 
 }  // namespace workbook_test

@@ -2,6 +2,8 @@
 
 #include "reporting/CodePage.h"
 
+#include "platform/Utf8.h"
+
 #include <gtest/gtest.h>
 
 #include <xercesc/util/PlatformUtils.hpp>
@@ -59,9 +61,22 @@ TEST_F(CodePageTest, EveryRussianLetterSurvivesTheRoundTrip)
     EXPECT_EQ(codePage.ToUtf16(bytes), std::u16string(letters.begin(), letters.end()));
 }
 
-TEST_F(CodePageTest, FileNamesBecomeUtf8)
+TEST_F(CodePageTest, NamesThatDifferOnlyWhereNarrowingWouldJoinThemStayApart)
 {
-    EXPECT_EQ(codePage.ToFileName(codePage.Narrow(L"/tmp/Класс \"5А\".xls")), "/tmp/Класс '5А'.xls");
+    // Pairs of pupils' names that the code page alone would make one worksheet name.
+    const std::pair<std::wstring, std::wstring> pairs[] = {
+        {L"Петя \"Гром\"", L"Петя 'Гром'"},
+        {L"Петя\x01", L"Петя\x02"},
+        {L"Петя\x01", L"Петя?"},
+        {L"Петя\x01", L"Петя"},
+    };
+    for (const auto& [first, second] : pairs)
+        EXPECT_NE(codePage.NameToUtf16(first), codePage.NameToUtf16(second)) << ToUtf8(first);
+
+    // What a name becomes: still text an XML file carries.
+    EXPECT_EQ(codePage.NameToUtf16(L"Петя \"Гром\""), u"Петя \"Гром\"");
+    EXPECT_EQ(codePage.NameToUtf16(L"Петя\x01"), u"Петя\u2401");
+    EXPECT_EQ(codePage.NameToUtf16(L"Петя 'Гром'"), u"Петя 'Гром'");
 }
 
 }  // namespace

@@ -109,20 +109,8 @@ TEST_F(MergeSaveTest, TwoProcessesSavingAtOnceKeepBothPupilsRows)
 TEST_F(MergeSaveTest, LockHeldPastTheWaitSendsTheRowsToAFreshFileBesideIt)
 {
     // Another program holds the lock and does not let go.
-    Signal locked;
-    const std::string lockFile = folder.Utf8(".Класс.xls.lock");
-    ChildProcess holder([&] {
-        const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT, 0666);
-        struct flock request { };
-        request.l_type = F_WRLCK;
-        request.l_whence = SEEK_SET;
-        if (fd < 0 || ::fcntl(fd, F_SETLKW, &request) != 0)
-            return false;
-        locked.Send();
-        for (;;)
-            ::pause();
-    });
-    ASSERT_TRUE(locked.Await());
+    LockHeldElsewhere holder(folder.Utf8(".Класс.xls.lock"));
+    ASSERT_TRUE(holder.Held());
 
     StatisticsWorkbook book(bookPath, L"Петя");
     book.SetLockWait(std::chrono::milliseconds(300));
@@ -144,7 +132,7 @@ TEST_F(MergeSaveTest, LockHeldPastTheWaitSendsTheRowsToAFreshFileBesideIt)
     EXPECT_FALSE(std::filesystem::exists(folder.Utf8("Класс (3).xls")));
 
     // Once the lock is free the rows reach the workbook itself.
-    holder.Kill();
+    holder.Release();
     book.AddRow(L"Петя", L"2", L"Number");
     EXPECT_EQ(book.SaveMerging(), StatisticsWorkbook::SaveOutcome::Merged);
     EXPECT_THAT(
@@ -228,6 +216,33 @@ TEST_F(MergeSaveTest, AnEncodingTheLibraryCannotWriteIsSavedAsUtf8)
     EXPECT_THAT(WorksheetsOf(file)[0].rows, ElementsAre(ElementsAre("old"), ElementsAre("new", "1")));
 }
 
+TEST_F(MergeSaveTest, ARunLeavesOneFileBesideALockedWorkbookHoldingEveryPupil)
+{
+    LockHeldElsewhere holder(folder.Utf8(".Класс.xls.lock"));
+    ASSERT_TRUE(holder.Held());
+
+    // Pupils taking turns while the lock stays taken, the first one saving twice.
+    ::testing::internal::CaptureStderr();
+    StatisticsWorkbook first(bookPath, L"Петя");
+    first.SetLockWait(std::chrono::milliseconds(50));
+    first.AddRow(L"Петя", L"1", L"Number");
+    EXPECT_EQ(first.SaveMerging(), StatisticsWorkbook::SaveOutcome::SavedBeside);
+    first.AddRow(L"Петя", L"2", L"Number");
+    EXPECT_EQ(first.SaveMerging(), StatisticsWorkbook::SaveOutcome::SavedBeside);
+    StatisticsWorkbook second(bookPath, L"Маша");
+    second.SetLockWait(std::chrono::milliseconds(50));
+    second.AddRow(L"Маша", L"3", L"Number");
+    EXPECT_EQ(second.SaveMerging(), StatisticsWorkbook::SaveOutcome::SavedBeside);
+    ::testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(first.SavedBesidePath(), folder.Wide(L"Класс (2).xls"));
+    EXPECT_FALSE(std::filesystem::exists(folder.Utf8("Класс (3).xls"))) << "one file beside for the whole run";
+    const auto sheets = WorksheetsOf(ReadFile(folder.Utf8("Класс (2).xls")));
+    ASSERT_EQ(Names(sheets), (std::vector<std::string> {"Петя", "Маша"}));
+    EXPECT_THAT(sheets[0].rows, ElementsAre(ElementsAre("Петя", "1"), ElementsAre("Петя", "2")));
+    EXPECT_THAT(sheets[1].rows, ElementsAre(ElementsAre("Маша", "3")));
+}
+
 struct NamesCase {
     const char* story;
     std::wstring first;
@@ -256,7 +271,9 @@ INSTANTIATE_TEST_SUITE_P(MergeSaveTest, NamesTheCodePageLacks,
         NamesCase {"Kazakh", L"Ғалым Қасым", L"Ұлан Қасым", "Ғалым Қасым", "Ұлан Қасым"},
         NamesCase {"Greek", L"Αλφα", L"Ωμεγα", "Αλφα", "Ωμεγα"},
         NamesCase {"Emoji", L"Петя \U0001F600", L"Петя \U0001F431", "Петя \U0001F600", "Петя \U0001F431"},
-        NamesCase {"QuoteStillAnApostrophe", L"Σ \"1\"", L"Σ 2", "Σ '1'", "Σ 2"},
+        NamesCase {"QuoteKeptInTheName", L"Σ \"1\"", L"Σ 2", "Σ &quot;1&quot;", "Σ 2"},
+        NamesCase {"QuoteAndApostropheApart", L"Петя \"Гром\"", L"Петя 'Гром'", "Петя &quot;Гром&quot;", "Петя 'Гром'"},
+        NamesCase {"ControlCharactersApart", L"Петя\x01", L"Петя\x02", "Петя\u2401", "Петя\u2402"},
         NamesCase {"CyrillicStaysInTheCodePage", L"Ёжиков №5", L"Ёжиков №6", "Ёжиков №5", "Ёжиков №6"}),
     [](const auto& info) { return std::string(info.param.story); });
 

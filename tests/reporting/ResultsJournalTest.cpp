@@ -8,11 +8,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include "reporting/ChildProcess.h"
 #include "reporting/WorkbookFiles.h"
 
 using namespace workbook_test;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 namespace {
 
@@ -59,7 +64,19 @@ INSTANTIATE_TEST_SUITE_P(ResultsJournalTest, JournalText,
         EntryCase {"TabsAndLineBreaks", Row("a.xls", L"Ма\tша\n", L"x\r\ny", L"\t", L"String")},
         EntryCase {"Backslashes", Row("a.xls", L"\\t", L"\\", L"\\\\n", L"String")},
         EntryCase {"BeyondTheBasicPlane", Row("a.xls", L"Әлфия \U0001F600", L"α", L"1")},
-        EntryCase {"EmptyFields", Row("a.xls", L"", L"", L"", L"")}),
+        EntryCase {"EmptyFields", Row("a.xls", L"", L"", L"", L"")},
+        EntryCase {"Numbered",
+            [] {
+                JournalEntry entry = Row("Класс.xls", L"Маша", L"Общее время", L"95");
+                entry.sequence = 17;
+                return entry;
+            }()},
+        EntryCase {"NumberedEmptyRow",
+            [] {
+                JournalEntry entry = Empty("Класс.xls", L"Маша");
+                entry.sequence = 18;
+                return entry;
+            }()}),
     [](const auto& info) { return std::string(info.param.story); });
 
 TEST(ResultsJournalTest, ParsingDropsATornTailAndDamagedLines)
@@ -177,6 +194,138 @@ TEST_F(JournalReplayTest, CraftedWorkbookNamesWriteNothingOutsideTheFolder)
 
     EXPECT_TRUE(std::filesystem::is_empty(outside));
     EXPECT_FALSE(std::filesystem::exists(inside / "notes.txt"));
+}
+
+// A run that saved its rows and was killed before it could retire them: the workbook holds them, and the journal
+// still does too.
+TEST_F(JournalReplayTest, RowsSavedButNotRetiredWhenTheRunWasKilledAreMergedOnce)
+{
+    ChildProcess run([&] {
+        StatisticsWorkbook book(folder.Wide(L"Класс.xls"), L"Маша");
+        book.KeepJournal();
+        book.AddRow(L"Начало", L"1", L"Number");
+        book.AddRow(L"Вызовы", L"2", L"Number");
+        book.AddSeparatorRow();
+        // The journal as it stood between the rename of the saved workbook and the journal's retirement.
+        std::string journal;
+        for (const std::string& name : folder.Listing())
+            if (name.ends_with(".journal"))
+                journal = name;
+        const std::string entries = ReadFile(folder.Utf8(journal));
+        if (!book.Save(L""))
+            return false;
+        WriteFile(folder.Utf8(journal), entries);
+        ::_exit(0);  // killed: no destructor runs
+    });
+    ASSERT_EQ(run.Wait(), 0);
+    ASSERT_EQ(Sheets()[0].rows.size(), 3u);
+
+    EXPECT_EQ(ReplayJournals(Folder()), 1);
+
+    EXPECT_THAT(Sheets()[0].rows, ElementsAre(ElementsAre("Начало", "1"), ElementsAre("Вызовы", "2"), IsEmpty()));
+    for (const std::string& name : folder.Listing())
+        EXPECT_FALSE(name.ends_with(".journal")) << name;
+}
+
+// A replay killed after one pupil's rows reached the workbook and before the journal went: the next replay adds
+// only what is missing.
+TEST_F(JournalReplayTest, ReplayRepeatedAfterItWasKilledMergesEachRowOnce)
+{
+    const std::string journal = std::string(JournalVersionLine)
+        + FormatJournalEntry(Row("Класс.xls", L"Петя", L"Петя", L"1"))
+        + FormatJournalEntry(Row("Класс.xls", L"Маша", L"Маша", L"2"))
+        + FormatJournalEntry(Row("Класс.xls", L"Петя", L"Петя", L"3"));
+    LeaveJournal("dead-3", journal);
+    ASSERT_EQ(ReplayJournals(Folder()), 1);
+    // The same journal again, as a killed replay would have left it.
+    LeaveJournal("dead-3", journal);
+
+    EXPECT_EQ(ReplayJournals(Folder()), 1);
+
+    const auto sheets = Sheets();
+    ASSERT_EQ(sheets.size(), 2u);
+    EXPECT_THAT(sheets[0].rows, ElementsAre(ElementsAre("Петя", "1"), ElementsAre("Петя", "3")));
+    EXPECT_THAT(sheets[1].rows, ElementsAre(ElementsAre("Маша", "2")));
+}
+
+TEST_F(JournalReplayTest, RecordOfMergedRowsForgetsJournalsThatAreGone)
+{
+    LeaveJournal("dead-4", std::string(JournalVersionLine) + FormatJournalEntry(Row("Класс.xls", L"Петя", L"a", L"1")));
+    ASSERT_EQ(ReplayJournals(Folder()), 1);
+    EXPECT_THAT(ReadFile(folder.Utf8("Класс.xls")), HasSubstr(".zvonkary-dead-4.journal 1"));
+
+    // The next save finds the journal gone and drops its record.
+    StatisticsWorkbook book(folder.Wide(L"Класс.xls"), L"Петя");
+    book.AddRow(L"b", L"2", L"Number");
+    ASSERT_TRUE(book.Save(L""));
+    EXPECT_THAT(ReadFile(folder.Utf8("Класс.xls")), Not(HasSubstr("dead-4")));
+}
+
+// A journal that stopped the program while it was merged (a crash, say) must not stop every later start: after two
+// unfinished replays it is put aside, kept, and said so.
+TEST_F(JournalReplayTest, JournalWhoseReplayNeverFinishedIsMovedAside)
+{
+    const std::string bytes = std::string(JournalVersionLine)
+        + FormatJournalEntry(Row("Класс.xls", L"Петя", L"a", L"1")) + std::string(JournalReplayLine)
+        + std::string(JournalReplayLine);
+    LeaveJournal("dead-5", bytes);
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(ReplayJournals(Folder()), 0);
+    const std::string log = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_THAT(log, HasSubstr(".zvonkary-dead-5.journal.failed"));
+    EXPECT_EQ(ReadFile(folder.Utf8(".zvonkary-dead-5.journal.failed")), bytes);
+    EXPECT_FALSE(std::filesystem::exists(folder.Utf8("Класс.xls")));
+    EXPECT_EQ(ReplayJournals(Folder()), 0) << "not tried again";
+}
+
+TEST_F(JournalReplayTest, OneUnfinishedReplayIsTriedAgain)
+{
+    LeaveJournal("dead-6",
+        std::string(JournalVersionLine) + FormatJournalEntry(Row("Класс.xls", L"Петя", L"a", L"1"))
+            + std::string(JournalReplayLine));
+
+    EXPECT_EQ(ReplayJournals(Folder()), 1);
+    EXPECT_THAT(Sheets()[0].rows, ElementsAre(ElementsAre("a", "1")));
+}
+
+// A hung program holds the workbook's lock: the replay neither waits long nor writes files beside the workbook, and
+// the rows stay in their journals, however often it runs.
+TEST_F(JournalReplayTest, StuckLockLeavesTheRowsInTheirJournalsWithoutWaitingOrCopies)
+{
+    for (const char* run : {"dead-7", "dead-8", "dead-9"})
+        LeaveJournal(run, std::string(JournalVersionLine) + FormatJournalEntry(Row("Класс.xls", L"Петя", L"a", L"1")));
+    LockHeldElsewhere holder(folder.Utf8(".Класс.xls.lock"));
+    ASSERT_TRUE(holder.Held());
+
+    for (int start = 0; start < 3; ++start) {
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(ReplayJournals(Folder()), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, StatisticsWorkbook::DefaultLockWait / 2)
+            << "start " << start;
+    }
+
+    std::set<std::string> expected {
+        ".zvonkary-dead-7.journal", ".zvonkary-dead-8.journal", ".zvonkary-dead-9.journal", ".Класс.xls.lock"};
+    EXPECT_EQ(folder.Listing(), expected) << "no workbook beside the locked one";
+    holder.Release();
+    EXPECT_EQ(ReplayJournals(Folder()), 3);
+    EXPECT_EQ(Sheets()[0].rows.size(), 3u);
+}
+
+TEST_F(JournalReplayTest, StartingFilesOfDeadRunsAreRemovedAndFreshOnesKept)
+{
+    const std::string dead = folder.Utf8(".zvonkary-dead-10.new");
+    const std::string starting = folder.Utf8(".zvonkary-starting-11.new");
+    WriteFile(dead, "zvonkary-journal 1\n");
+    WriteFile(starting, "zvonkary-journal 1\n");
+    std::filesystem::last_write_time(dead, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+
+    ReplayJournals(Folder());
+
+    EXPECT_FALSE(std::filesystem::exists(dead));
+    EXPECT_TRUE(std::filesystem::exists(starting)) << "a program may be making it right now";
 }
 
 }  // namespace

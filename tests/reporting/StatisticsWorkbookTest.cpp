@@ -196,21 +196,21 @@ TEST_P(TextConversion, ReachesTheFileInTheCodePageAndEscaped)
 
 INSTANTIATE_TEST_SUITE_P(StatisticsWorkbookTest, TextConversion,
     ::testing::Values(TextCase {"Cyrillic", L"Ёжиков Фёдор №5", "Ёжиков Фёдор №5"},
-        TextCase {"QuoteBecomesApostrophe", L"Петя \"Гром\"", "Петя 'Гром'"},
+        TextCase {"QuoteBecomesApostropheButNotInTheName", L"Петя \"Гром\"", "Петя 'Гром'", "Петя &quot;Гром&quot;"},
         TextCase {"GreekLetterBecomesQuestionMarkButNotInTheName", L"Петя α", "Петя ?", "Петя α"},
         TextCase {"CharacterBeyondTheBasicPlane", L"Петя \U0001F600", "Петя ?", "Петя \U0001F600"},
-        TextCase {"ControlCharacterXmlCannotCarry", L"Петя\x01", "Петя?"},
+        TextCase {"ControlCharacterXmlCannotCarryIsItsPictureInTheName", L"Петя\x01", "Петя?", "Петя\u2401"},
         TextCase {"LessThanAndAmpersandEscaped", L"a<b & c", "a&lt;b &amp; c"}),
     [](const auto& info) { return std::string(info.param.story); });
 
-TEST_F(StatisticsWorkbookTest, FileNameIsThePathInTheCodePage)
+TEST_F(StatisticsWorkbookTest, FileNameIsThePathAsGiven)
 {
-    // A quote in the path becomes an apostrophe both in FileName and on disk.
-    StatisticsWorkbook book(folder.Wide(L"Класс \"5А\".xls"), L"Петя");
-    EXPECT_EQ(book.FileName(), folder.Wide(L"Класс '5А'.xls"));
+    // Paths are never narrowed to the code page: a quote, a Greek letter and a Kazakh one stay what they are.
+    StatisticsWorkbook book(folder.Wide(L"Класс \"5А\" α Ә.xls"), L"Петя");
+    EXPECT_EQ(book.FileName(), folder.Wide(L"Класс \"5А\" α Ә.xls"));
 
     ASSERT_TRUE(book.Save(L""));
-    EXPECT_EQ(folder.Listing(), (std::set<std::string> {"Класс '5А'.xls", ".Класс '5А'.xls.lock"}));
+    EXPECT_EQ(folder.Listing(), (std::set<std::string> {"Класс \"5А\" α Ә.xls", ".Класс \"5А\" α Ә.xls.lock"}));
 }
 
 TEST_F(StatisticsWorkbookTest, SaveToAnotherPathLeavesTheDefaultFileAlone)
@@ -371,10 +371,11 @@ void PrintTo(const UnreadableCase& value, std::ostream* out)
 
 class UnreadableFile : public StatisticsWorkbookTest, public ::testing::WithParamInterface<UnreadableCase> { };
 
-// The backups beside the workbook: its name, a dot, and the time as YYYYMMDD-HHMMSS.
+// The backups beside the workbook: its name, the words for a damaged copy and the time to the minute, and the
+// extension last, so that a double click opens them.
 std::vector<std::string> BackupsIn(const TemporaryFolder& folder)
 {
-    static const std::regex pattern(R"(^Класс\.xls\.\d{8}-\d{6}(-\d+)?$)");
+    static const std::regex pattern(R"(^Класс \(повреждённая копия \d{4}-\d{2}-\d{2} \d{2}-\d{2}( №\d+)?\)\.xls$)");
     std::vector<std::string> backups;
     for (const std::string& name : folder.Listing())
         if (std::regex_match(name, pattern))
@@ -419,8 +420,54 @@ INSTANTIATE_TEST_SUITE_P(StatisticsWorkbookTest, UnreadableFile,
     ::testing::Values(UnreadableCase {"CutOffMidway", SavedWorkbookStart},
         UnreadableCase {"BinaryGarbage", std::string("\x00\xff\xfe\x01garbage\x00", 12)},
         UnreadableCase {"NotAWorkbook", "<?xml version=\"1.0\"?><html><body>Ы</body></html>"},
-        UnreadableCase {"Empty", ""}),
+        UnreadableCase {"Empty", ""},
+        // Deeper than any workbook: the library's writer would recurse once per level and overflow the stack.
+        UnreadableCase {"NestedDeeperThanAnyWorkbook",
+            R"(<?xml version="1.0"?><Workbook xmlns="urn:schemas-microsoft-com:office:spreadsheet">)" +
+                [] {
+                    std::string nested;
+                    for (int i = 0; i < 100000; ++i)
+                        nested += "<a>";
+                    for (int i = 0; i < 100000; ++i)
+                        nested += "</a>";
+                    return nested;
+                }()
+                + "</Workbook>"}),
     [](const auto& info) { return std::string(info.param.story); });
+
+TEST_F(StatisticsWorkbookTest, FileLargerThanAnyWorkbookIsKeptAsABackupUnread)
+{
+    // 65 MB that take no room on the disk: the size alone refuses it, before anything is read.
+    WriteFile(bookFile, "");
+    std::filesystem::resize_file(bookFile, 65u << 20);
+
+    StatisticsWorkbook book(bookPath, L"Петя");
+    book.AddRow(L"Петя", L"1", L"Number");
+    ASSERT_TRUE(book.Save(L""));
+
+    ASSERT_EQ(BackupsIn(folder).size(), 1u);
+    EXPECT_EQ(std::filesystem::file_size(folder.Utf8(BackupsIn(folder)[0])), 65u << 20);
+    EXPECT_THAT(WorksheetsOf(ReadFile(bookFile))[0].rows, ElementsAre(ElementsAre("Петя", "1")));
+}
+
+TEST_F(StatisticsWorkbookTest, FormattingNestedAsDeepAsARealWorkbookIsRead)
+{
+    // A cell whose text someone formatted in a spreadsheet program: nesting well within the bound stays readable.
+    std::string data = "Ы";
+    for (int i = 0; i < 40; ++i)
+        data = "<Font>" + data + "</Font>";
+    WriteFile(bookFile,
+        R"(<?xml version="1.0"?><Workbook xmlns="urn:schemas-microsoft-com:office:spreadsheet" )"
+        R"(xmlns:ss="urn:schemas-microsoft-com:office:spreadsheet"><Worksheet ss:Name="Маша"><Table><Row><Cell>)"
+        R"(<Data ss:Type="String">)"
+            + data + "</Data></Cell></Row></Table></Worksheet></Workbook>");
+
+    StatisticsWorkbook book(bookPath, L"Петя");
+    ASSERT_TRUE(book.Save(L""));
+
+    EXPECT_TRUE(BackupsIn(folder).empty());
+    EXPECT_EQ(WorksheetsOf(ReadFile(bookFile)).size(), 2u);
+}
 
 TEST_F(StatisticsWorkbookTest, UnreadableFileIsNotBackedUpBySavingElsewhere)
 {
@@ -554,7 +601,8 @@ TEST_F(StatisticsWorkbookTest, LibreOfficeReadsEveryPupilsRows)
             "Время начала работы с упражнением,05-March-2008 14:10", "Количество дополнительных вызовов инструкций,0",
             "Общее время работы с упражнением. с.,58"))
         << ReadFile(folder.Utf8("soffice.log"));
-    EXPECT_THAT(Lines(ReadFile(folder.Utf8("csv/Класс-Маша 'Ёжик'.csv"))),
+    // The double quote stays in the worksheet's name, so that "Ёжик" and 'Ёжик' are two pupils.
+    EXPECT_THAT(Lines(ReadFile(folder.Utf8("csv/Класс-Маша \"Ёжик\".csv"))),
         ElementsAre("Время начала работы с упражнением,06-March-2008 09:00",
             "Количество дополнительных вызовов инструкций,1", "Общее время работы с упражнением. с.,240"))
         << ReadFile(folder.Utf8("soffice.log"));

@@ -1,10 +1,10 @@
 // The instruction: Esc and Space, the keys after the commentary, F1 and its
 // repetitions, the sounds stopped on closing, the filmed video it plays.
 
-#include "ScreensHarness.h"
 #include "data/EmbeddedData.h"
 #include "media/video/IMTheoraView.h"
 #include "render/IMResourceManager.h"
+#include "support/AppFixture.h"
 #include "toolkit/IMServices.h"
 
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // The result screen and the exit panel.
 
-#include "ScreensHarness.h"
 #include "exercise/Game.h"
 #include "reporting/IMSaveAsDialog.h"
 #include "reporting/IMSelectPrinterDialog.h"
+#include "support/AppFixture.h"
 
 namespace {
 
@@ -20,14 +20,12 @@ protected:
         program.Wait(3500, 50);
         results = TopScreen();
     }
-    std::vector<IMButtonBase*> Buttons(IMDialogBase* screen)
+    // The buttons of a screen.
+    int ButtonCount(IMDialogBase* screen)
     {
-        std::vector<IMButtonBase*> buttons;
-        screen->ForEachChild([&](IMControl* c) {
-            if (auto* b = dynamic_cast<IMButtonBase*>(c))
-                buttons.push_back(b);
-        });
-        return buttons;
+        int count = 0;
+        screen->ForEachChild([&](IMControl* c) { count += dynamic_cast<IMButtonBase*>(c) ? 1 : 0; });
+        return count;
     }
     int ScreenCount()
     {
@@ -44,27 +42,30 @@ TEST_F(Results, WithANameEverythingWorksAndEnterPlaysAgain)
 {
     FinishAttempt(L"Маша");
     ASSERT_NE(results, nullptr);
-    const auto buttons = Buttons(results);
-    ASSERT_EQ(buttons.size(), 5u);
-    EXPECT_TRUE(buttons[0]->IsEnabled()) << "Print";
-    EXPECT_TRUE(buttons[1]->IsEnabled()) << "Save as";
+    EXPECT_EQ(ButtonCount(results), 5);
+    for (const ScreenPlace& place :
+        {Places::ResultPrint, Places::ResultSaveAs, Places::ResultRetry, Places::ResultClose, Places::Exit}) {
+        IMButtonBase* button = ButtonAt(place);
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(button->IsEnabled()) << ToUtf8(place.picture);
+    }
     EXPECT_EQ(app->nextStep, L"Dialog1") << "the steps were rewound";
     EXPECT_TRUE(program.Screenshot("results.png"));
     // Print opens the printer selection, Save as the save-as dialog.
-    program.Click(72, 513);
+    ClickOn(Places::ResultPrint);
     program.Turn();
     auto* printers = dynamic_cast<IMSelectPrinterDialog*>(TopScreen());
     ASSERT_NE(printers, nullptr);
     EXPECT_TRUE(program.Screenshot("printers.png"));
     printers->Close();
-    program.Click(202, 513);
+    ClickOn(Places::ResultSaveAs);
     program.Turn();
     auto* saveAs = dynamic_cast<IMSaveAsDialog*>(TopScreen());
     ASSERT_NE(saveAs, nullptr);
     saveAs->Close();
     program.Turn();
     // Enter after a press has given the screen the focus: a new row 1, the board at once.
-    program.Click(400, 420);
+    program.Click(Places::ResultBlank.x, Places::ResultBlank.y);
     program.Key(VirtualKey::Return);
     EXPECT_NE(app->stepDialog, nullptr);
     EXPECT_FALSE(app->instructionActive) << "no instruction this time";
@@ -78,19 +79,20 @@ TEST_F(Results, WithANameEverythingWorksAndEnterPlaysAgain)
 TEST_F(Results, WithoutANameTheStatisticsButtonsAreGreyAndInert)
 {
     FinishAttempt(L"");
-    const auto buttons = Buttons(results);
-    ASSERT_EQ(buttons.size(), 5u);
-    for (IMButtonBase* b : {buttons[0], buttons[1]}) {
-        EXPECT_FALSE(b->IsEnabled());
-        EXPECT_EQ(b->colour, 0xFF808080u);
+    EXPECT_EQ(ButtonCount(results), 5);
+    for (const ScreenPlace& place : {Places::ResultPrint, Places::ResultSaveAs}) {
+        IMButtonBase* button = ButtonAt(place);
+        ASSERT_NE(button, nullptr);
+        EXPECT_FALSE(button->IsEnabled());
+        EXPECT_EQ(button->colour, 0xFF808080u);
     }
     const int before = ScreenCount();
-    program.Click(72, 513);   // Print
-    program.Click(202, 513);  // Save as
+    ClickOn(Places::ResultPrint);
+    ClickOn(Places::ResultSaveAs);
     EXPECT_EQ(ScreenCount(), before) << "nothing opened";
     EXPECT_TRUE(program.Screenshot("results-without-name.png"));
     // Retry opens the start popup.
-    program.Click(589, 513);
+    ClickOn(Places::ResultRetry);
     program.Turn();
     EXPECT_NE(Find<IMEditBar>(TopScreen()), nullptr);
 }
@@ -119,7 +121,7 @@ TEST_F(Results, ExitPanelOnceAndCancelLeavesTheExerciseRunning)
     EXPECT_FALSE(brick->dragging);
     program.Release(p.x + 6, p.y + 6);
     // Cancel: nothing written, the board goes on.
-    program.Click(397, 363);
+    ClickOn(Places::PanelCancel);
     program.Turn();
     EXPECT_EQ(app->exitPanel, nullptr);
     program.Press(p.x + 6, p.y + 6);
@@ -136,7 +138,7 @@ TEST_F(Results, ExitPanelRetryAbandonsTheAttemptAndOpensThePopup)
     StartWithName(L"Маша");
     program.Key(VirtualKey::Escape);
     program.Key(VirtualKey::F12);
-    program.Click(396, 243);  // Retry
+    ClickOn(Places::PanelRetry);
     program.Turn();
     EXPECT_EQ(app->exitPanel, nullptr);
     EXPECT_EQ(app->stepDialog, nullptr);
@@ -165,7 +167,7 @@ TEST_F(Results, ExitPanelCloseSavesAndEnds)
     StartWithName(L"Маша");
     program.Key(VirtualKey::Escape);
     program.Key(VirtualKey::F12);
-    program.Click(397, 303);  // Close
+    ClickOn(Places::PanelClose);
     EXPECT_TRUE(program.quit);
     EXPECT_EQ(SavedSheets(DefaultFile())[0].rows.size(), 1u);
 }

@@ -1,8 +1,8 @@
 // The save-as dialog: the proposed path, saving elsewhere, a path that
 // cannot be written, and a second dialog.
 
-#include "ScreensHarness.h"
 #include "reporting/IMSaveAsDialog.h"
+#include "support/AppFixture.h"
 
 #include <filesystem>
 
@@ -36,7 +36,7 @@ TEST_F(SaveAs, ProposesTheDefaultFileAndSavesThere)
     EXPECT_EQ(ToUtf8(dialog->GetFileName()), DefaultFile());
     EXPECT_TRUE(dialog->editBar->edit->HasFocus());
     EXPECT_TRUE(program.Screenshot("save-as.png"));
-    program.Click(324, 327);  // Save as
+    ClickOn(Places::SaveAsSave);
     EXPECT_TRUE(std::filesystem::exists(DefaultFile()));
     EXPECT_NE(TopScreen(), dialog) << "a successful save closes the dialog";
 }
@@ -45,7 +45,7 @@ TEST_F(SaveAs, AnotherFolderGetsTheFileAndTheDefaultIsStillWrittenAtTheEnd)
 {
     std::filesystem::create_directory(folder.path / "elsewhere");
     Retype(folder.Utf8("elsewhere/class.xls"));
-    program.Click(324, 327);
+    ClickOn(Places::SaveAsSave);
     EXPECT_TRUE(std::filesystem::exists(folder.Utf8("elsewhere/class.xls")));
     EXPECT_FALSE(std::filesystem::exists(DefaultFile()));
     app->mainWindow->Close();
@@ -56,7 +56,7 @@ TEST_F(SaveAs, AnotherFolderGetsTheFileAndTheDefaultIsStillWrittenAtTheEnd)
 TEST_F(SaveAs, AnUnwritablePathKeepsTheDialogOpenWithAMessage)
 {
     Retype(folder.Utf8("no/such/folder/class.xls"));
-    program.Click(324, 327);
+    ClickOn(Places::SaveAsSave);
     EXPECT_EQ(TopScreen(), dialog) << "the dialog stays";
     EXPECT_TRUE(program.Screenshot("save-as-failed.png"));
     // A second Save as opens a second dialog above the first.

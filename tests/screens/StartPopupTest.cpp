@@ -1,7 +1,7 @@
 // The start popup: its controls, the description with its scroll bar, the
 // ways to start, Exit, and the workbook each start opens.
 
-#include "ScreensHarness.h"
+#include "support/AppFixture.h"
 #include "toolkit/IMScroll.h"
 
 #include <filesystem>
@@ -32,6 +32,8 @@ TEST_F(StartPopup, ControlsStandWhereTheScreenPutsThem)
     auto* bar = Find<IMScroll>(popup);
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->GetRect(), (Rect {712, 187, 726, 427}));
+    EXPECT_NE(ButtonAt(Places::PopupStart), nullptr);
+    EXPECT_NE(ButtonAt(Places::Exit), nullptr);
     // The ink of the labels over the backdrop: "Номер ЦОР:" starts at (30, 115).
     bool inked = false;
     for (int x = 30; x < 60 && !inked; ++x)
@@ -52,13 +54,11 @@ TEST_F(StartPopup, LongDescriptionScrollsRowByRowAndShortOneHidesTheBar)
     EXPECT_EQ(bar->page, 236);
     const int p = (height - 236) / 2;
     bar->SetScrollPosition(p);
-    IMDialogBase* clip = nullptr;
-    popup->ForEachChild([&](IMControl* c) {
-        if (auto* d = dynamic_cast<IMDialogBase*>(c); d && d->GetRect() == Rect {119, 187, 712, 423})
-            clip = d;
-    });
-    ASSERT_NE(clip, nullptr);
-    IMDialogBase* panel = Find<IMDialogBase>(clip);
+    // The text lies on a panel that moves up inside the clip area.
+    IMLabel* text = LabelShowing(popup, app->description);
+    ASSERT_NE(text, nullptr);
+    IMDialogBase* panel = text->GetParent();
+    EXPECT_EQ(panel->GetParent()->GetRect(), (Rect {119, 187, 712, 423})) << "the clip area";
     EXPECT_EQ(panel->GetRect().top, -p) << "row p of the text is the first visible";
     bar->SetScrollPosition(100000);
     EXPECT_EQ(panel->GetRect().top, -(height - 236)) << "no further than the text's end";
@@ -95,14 +95,14 @@ TEST_F(StartPopup, EnterWithoutANameStartsWithoutAWorkbook)
 TEST_F(StartPopup, StartButtonStartsLikeEnter)
 {
     program.Type(L"Петя");
-    program.Click(732, 473);
+    ClickOn(Places::PopupStart);
     ASSERT_NE(app->report, nullptr);
     EXPECT_EQ(app->pupilName, L"Петя");
 }
 
 TEST_F(StartPopup, ExitOnTheFirstPopupWritesNothing)
 {
-    program.Click(765, 32);
+    ClickOn(Places::Exit);
     EXPECT_TRUE(program.quit);
     EXPECT_TRUE(folder.Listing().empty());
 }

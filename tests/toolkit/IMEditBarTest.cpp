@@ -39,10 +39,7 @@ protected:
     std::uint32_t CaretColour()
     {
         const TextureHandle caret = manager->FindTexture(L"EditBarKaretka");
-        const int pitch = manager->GetTexturePitch(caret);
-        std::uint32_t p = 0;
-        std::memcpy(&p, manager->GetRecord(caret)->pixelCopy.data() + pitch * 9, 4);  // row 9 of 19
-        return p;
+        return manager->Texel(caret, 0, 9);  // row 9 of 19
     }
 
     IMEditBar* bar = nullptr;

@@ -4,7 +4,7 @@ Every sound of Звонкары is set to the same integrated loudness (EBU R 12
 filter) and kept under one true-peak ceiling, so no sound is louder than another and none clips. The
 functions here work on float sample arrays shaped (frames, channels) and never change their length.
 
-    Loudness(path)                      integrated loudness (LUFS) and true peak (dBTP) of a sound file
+    Loudness(path, filters)             integrated loudness (LUFS) and true peak (dBTP) of a sound file
     MeasureFrames(frames, rate)         the same for samples in memory
     TruePeak(frames)                    true peak (linear) estimated by 4x oversampling, for limiting
     PeakCurve(frames, threshold)        a smooth gain per frame that holds |samples| under a threshold
@@ -86,10 +86,11 @@ def Decode(path, rate, channels=None):
 
 # ---------------------------------------------------------------------------------------------- measuring
 
-def Loudness(path):
-    """Integrated loudness (LUFS) and true peak (dBTP) of a sound file, by ffmpeg's ebur128."""
-    result = Run(["ffmpeg", "-hide_banner", "-nostats", "-i", path,
-                  "-af", "ebur128=peak=true:framelog=verbose", "-f", "null", "-"])
+def Loudness(path, filters=""):
+    """Integrated loudness (LUFS) and true peak (dBTP) of a sound file, by ffmpeg's ebur128, after the ffmpeg
+    `filters` when given (a chain ending in a comma)."""
+    result = Run(["ffmpeg", "-hide_banner", "-nostats", "-i", str(path),
+                  "-af", filters + "ebur128=peak=true:framelog=verbose", "-f", "null", "-"])
     text = result.stderr.decode("utf-8", "replace")
     summary = text[text.rfind("Summary:"):]
     lufs = re.search(r"I:\s+(-?[\d.]+|-inf) LUFS", summary).group(1)
@@ -156,24 +157,24 @@ def TruePeakCurve(frames, threshold):
     return fine.reshape(-1, factor).min(axis=1)
 
 
-def Level(frames, rate, target_lufs, ceiling_dbtp, rounds=6):
+def Level(frames, rate, targetLufs, ceilingDbtp, rounds=6):
     """Frames brought to `target_lufs` integrated loudness, their true peaks limited to `ceiling_dbtp`.
 
     One overall gain sets the loudness; where that gain pushes a peak over the ceiling, a smooth limiter
     curve takes it down, and the gain is measured again, until the loudness is within 0.05 LU of the target.
     Returns the levelled frames and (lufs, true peak dBTP) as ffmpeg measures them."""
     frames = np.asarray(frames, dtype=np.float64)
-    ceiling = FromDb(ceiling_dbtp)
+    ceiling = FromDb(ceilingDbtp)
     current = frames
     for _ in range(rounds):
         lufs, _ = MeasureFrames(current, rate)
         if math.isinf(lufs):
             sys.exit("level: the sound is silent")
-        current = current * FromDb(target_lufs - lufs)
+        current = current * FromDb(targetLufs - lufs)
         if TruePeak(current) > ceiling:
             curve = TruePeakCurve(current, ceiling)
             current = current * (curve[:, None] if current.ndim == 2 else curve)
         lufs, peak = MeasureFrames(current, rate)
-        if abs(lufs - target_lufs) <= 0.05 and peak <= ceiling_dbtp + 0.05:
+        if abs(lufs - targetLufs) <= 0.05 and peak <= ceilingDbtp + 0.05:
             return current, (lufs, peak)
     sys.exit(f"level: could not reach {target_lufs} LUFS under {ceiling_dbtp} dBTP (got {lufs:.2f}, {peak:.2f})")

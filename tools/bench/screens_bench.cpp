@@ -36,7 +36,7 @@ struct Program {
         ::setenv("ZVONKARY_RESULTS_DIR", folder.c_str(), 1);
         harness = std::make_unique<ProgramHarness>();
         app = GetApp(L"00917 Игра «Звонкары»", harness->TakeAudioOutput());
-        harness->Attach(app->mainWindow);
+        harness->Attach(app->mainWindow.get());
     }
     ~Program()
     {

@@ -178,7 +178,7 @@ public:
         auto output = std::make_unique<AudioManualOutput>(false);
         audio = output.get();
         app = GetApp(WindowTitleText, std::move(output));
-        window = app->mainWindow;
+        window = app->mainWindow.get();
         playMessage = RegisterWindowMessage(L"WM_IM_ONSOUNDPLAY");
     }
     ~Program()
