@@ -6,10 +6,15 @@
 #include "app/ProgramTexts.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
+<<<<<<< HEAD
 #include "platform/PlatformWindow.h"
 #include "platform/ResultsFolder.h"
 #include "platform/SessionEnd.h"
 #include "platform/StandardStreams.h"
+=======
+#include "platform/Utf8.h"
+#include "platform/Warning.h"
+>>>>>>> main
 
 #include <cstdio>
 #include <cstring>
@@ -62,6 +67,11 @@ int main(int argc, char** argv)
     app->RecoverResults();
     app->ShowStartPopup();
     RunMessageLoop(app->mainWindow.get());
+    const std::string notice = ToUtf8(app->ExitNotice());
     ReleaseApp();
+    // Results that did not reach their file are said to whoever closed the game; a session that is ending has
+    // nobody to answer, and the line on standard error stays.
+    if (!notice.empty() && !ClosedBySignal())
+        ShowWarningWindow("Звонкары", notice);
     return 0;
 }

@@ -31,6 +31,8 @@ InputState inputState;
 // Set by RequestCloseFromOutside (a signal handler, another thread), taken by PeekMessage.
 std::atomic<bool> closeSignalled {false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set inside a signal handler");
+// Main thread only: a close request from outside was taken.
+bool closedBySignal = false;
 
 }  // namespace
 
@@ -77,6 +79,7 @@ void RequestCloseFromOutside()
 bool PeekMessage(Msg& out, const Letterbox& letterbox)
 {
     if (closeSignalled.exchange(false)) {
+        closedBySignal = true;
         out = {WindowMessage::Close, 0, 0};
         return true;
     }
@@ -105,4 +108,9 @@ void WaitMessage(int timeoutMs)
     if (!pending.empty())
         return;
     SDL_WaitEventTimeout(nullptr, timeoutMs);
+}
+
+bool ClosedBySignal()
+{
+    return closedBySignal;
 }
