@@ -8,11 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "platform/DebugOutput.h"
 #include "platform/Utf8.h"
@@ -24,9 +23,13 @@ inline bool OnPath(const std::string& program)
 {
     const char* path = std::getenv("PATH");
     std::stringstream folders(path ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');)
-        if (!folder.empty() && ::access((folder + "/" + program).c_str(), X_OK) == 0)
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        std::error_code ignored;
+        const auto status = std::filesystem::status(std::filesystem::path(folder) / program, ignored);
+        if (!folder.empty() && std::filesystem::is_regular_file(status)
+            && (status.permissions() & std::filesystem::perms::owner_exec) != std::filesystem::perms::none)
             return true;
+    }
     return false;
 }
 
@@ -46,10 +49,16 @@ class TemporaryFolder {
 public:
     TemporaryFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zv-reporting-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        path = pattern;
+        // A new name of random letters, made by this call and no other.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path.empty(); ++attempt) {
+            const auto candidate = std::filesystem::temp_directory_path() / ("zv-reporting-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error))
+                path = candidate;
+        }
+        if (path.empty())
+            throw std::runtime_error("cannot make a temporary folder");
     }
     ~TemporaryFolder()
     {
