@@ -6,15 +6,11 @@
 #include "app/ProgramTexts.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
-<<<<<<< HEAD
 #include "platform/PlatformWindow.h"
-#include "platform/ResultsFolder.h"
 #include "platform/SessionEnd.h"
 #include "platform/StandardStreams.h"
-=======
 #include "platform/Utf8.h"
 #include "platform/Warning.h"
->>>>>>> main
 
 #include <cstdio>
 #include <cstring>
@@ -60,7 +56,9 @@ int main(int argc, char** argv)
     }
     // Where the session's end gives no time for another turn of the loop (Windows), it closes the window at once,
     // which saves what the close saves.
-    SaveWhenTheSessionEnds(app->mainWindow->Platform()->Handle(), [app] {
+    bool sessionEnded = false;
+    SaveWhenTheSessionEnds(app->mainWindow->Platform()->Handle(), [app, &sessionEnded] {
+        sessionEnded = true;
         app->mainWindow->WindowProc(Msg {WindowMessage::Close, 0, 0, 0, 0});
     });
     // Rows a run left unsaved (a crash, a power cut) reach their workbook before anyone starts a new attempt.
@@ -71,7 +69,7 @@ int main(int argc, char** argv)
     ReleaseApp();
     // Results that did not reach their file are said to whoever closed the game; a session that is ending has
     // nobody to answer, and the line on standard error stays.
-    if (!notice.empty() && !ClosedBySignal())
+    if (!notice.empty() && !ClosedBySignal() && !sessionEnded)
         ShowWarningWindow("Звонкары", notice);
     return 0;
 }

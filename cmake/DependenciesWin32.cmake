@@ -12,15 +12,17 @@ function(zv_static_package target)
   string(MAKE_C_IDENTIFIER ${target} var)
   pkg_check_modules(${var} REQUIRED ${ARGN})
   set(libraries ${${var}_STATIC_LIBRARIES})
-  # SDL's WinMain wrapper: the program has its own main.
+  # SDL's WinMain wrapper, and the renaming of main it asks for: the program has its own main.
   list(REMOVE_ITEM libraries SDL2main)
+  set(options ${${var}_STATIC_CFLAGS_OTHER})
+  list(REMOVE_ITEM options -Dmain=SDL_main)
   add_library(${target} INTERFACE IMPORTED GLOBAL)
   set_target_properties(${target} PROPERTIES
     INTERFACE_INCLUDE_DIRECTORIES "${${var}_STATIC_INCLUDE_DIRS}"
     INTERFACE_SYSTEM_INCLUDE_DIRECTORIES "${${var}_STATIC_INCLUDE_DIRS}"
     INTERFACE_LINK_DIRECTORIES "${${var}_STATIC_LIBRARY_DIRS}"
     INTERFACE_LINK_LIBRARIES "${libraries}"
-    INTERFACE_COMPILE_OPTIONS "${${var}_STATIC_CFLAGS_OTHER}")
+    INTERFACE_COMPILE_OPTIONS "${options}")
 endfunction()
 
 zv_static_package(PkgConfig::SDL2 sdl2)

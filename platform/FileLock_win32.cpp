@@ -50,11 +50,15 @@ bool TryLockDescriptor(int fd)
 }
 
 std::unique_ptr<FileLock> FileLock::Acquire(
-    const std::string& path, std::chrono::milliseconds wait, std::string& whyNot, bool& busy)
+    const std::string& path, std::chrono::milliseconds wait, std::string& whyNot, bool& busy, bool& forbidden)
 {
     busy = false;
+    forbidden = false;
     const int fd = OpenForLocking(path, OPEN_ALWAYS);
     if (fd < 0) {
+        const DWORD code = ::GetLastError();
+        forbidden = code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT;
+        ::SetLastError(code);
         whyNot = "cannot open the lock file " + path + ": " + WindowsErrorText(::GetLastError());
         return nullptr;
     }

@@ -267,7 +267,8 @@ std::optional<FileVersion> VersionOfFile(const std::string& path)
     return version;
 }
 
-ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::optional<FileVersion>* version)
+ReadOutcome ReadWholeFile(
+    const std::string& path, std::string& bytes, std::optional<FileVersion>* version, std::size_t maxBytes)
 {
     bytes.clear();
     if (version)
@@ -276,18 +277,25 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::opti
         WidePath(path).c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();
-        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? ReadOutcome::Absent
-                                                                            : ReadOutcome::Unreadable;
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return ReadOutcome::Absent;
+        return code == ERROR_ACCESS_DENIED ? ReadOutcome::Forbidden : ReadOutcome::Unreadable;
     }
     LARGE_INTEGER size {};
-    if (::GetFileSizeEx(file, &size) && size.QuadPart > 0)
+    if (::GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        if (static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
+            ::CloseHandle(file);
+            return ReadOutcome::TooLarge;
+        }
         bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    }
     if (version)
         *version = VersionOfHandle(file);
     char buffer[65536];
     DWORD got = 0;
     bool failed = false;
-    for (;;) {
+    // The size looked at may change while reading: the limit holds for what is read, too.
+    while (bytes.size() <= maxBytes) {
         if (!::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
             failed = true;
             break;
@@ -297,7 +305,17 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes, std::opti
         bytes.append(buffer, got);
     }
     ::CloseHandle(file);
+    if (bytes.size() > maxBytes) {
+        bytes.clear();
+        return ReadOutcome::TooLarge;
+    }
     return failed ? ReadOutcome::Unreadable : ReadOutcome::Read;
+}
+
+void ShareNewFilesWithGroup()
+{
+    // Windows folders hand their access rights down to the files made in them: the results folder's rights (the
+    // installer lets the Users group modify it) already reach every file the program makes there.
 }
 
 std::optional<FileIdentity> IdentifyFile(const std::string& path)

@@ -53,8 +53,8 @@ bool StillLinked(int fd)
     FILE_STANDARD_INFO standard {};
     return ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info)
         && !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
-        && ::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)
-        && !standard.DeletePending && standard.NumberOfLinks > 0;
+        && ::GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) && !standard.DeletePending
+        && standard.NumberOfLinks > 0;
 }
 
 bool WriteAt(HANDLE file, std::uint64_t offset, std::string_view bytes)

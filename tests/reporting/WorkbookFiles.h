@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <set>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -52,7 +52,8 @@ public:
         // A new name of random letters, made by this call and no other.
         std::random_device random;
         for (int attempt = 0; attempt < 100 && path.empty(); ++attempt) {
-            const auto candidate = std::filesystem::temp_directory_path() / ("zv-reporting-" + std::to_string(random()));
+            const auto candidate
+                = std::filesystem::temp_directory_path() / ("zv-reporting-" + std::to_string(random()));
             std::error_code error;
             if (std::filesystem::create_directory(candidate, error))
                 path = candidate;
