@@ -33,7 +33,8 @@ namespace {
     const std::string path = ToUtf8(lockPath);
     std::string whyNot;
     bool busy = false;
-    auto lock = FileLock::Acquire(path, std::chrono::seconds(5), whyNot, busy);
+    bool forbidden = false;
+    auto lock = FileLock::Acquire(path, std::chrono::seconds(5), whyNot, busy, forbidden);
     if (!lock)
         ::ExitProcess(3);
     std::string ignored;
@@ -204,7 +205,10 @@ TEST(Win32Files, CyrillicNamesReachTheFileSystemAsTyped)
     EXPECT_TRUE(backup.starts_with(path + "."));
 
     bool busy = false;
-    auto lock = FileLock::Acquire(folder + "/." + ToUtf8(fileName) + ".lock", std::chrono::seconds(1), whyNot, busy);
+
+    bool forbidden = false;
+    auto lock = FileLock::Acquire(
+        folder + "/." + ToUtf8(fileName) + ".lock", std::chrono::seconds(1), whyNot, busy, forbidden);
     EXPECT_TRUE(lock) << whyNot;
     EXPECT_TRUE(fs::exists(temp.Wide(L"." + fileName + L".lock")));
 }
@@ -254,7 +258,8 @@ TEST(Win32FileLock, AnotherProcessHoldingTheLockKeepsUsWaitingUntilItLetsGo)
 
     std::string whyNot;
     bool busy = false;
-    EXPECT_FALSE(FileLock::Acquire(lockPath, std::chrono::milliseconds(300), whyNot, busy));
+    bool forbidden = false;
+    EXPECT_FALSE(FileLock::Acquire(lockPath, std::chrono::milliseconds(300), whyNot, busy, forbidden));
     EXPECT_TRUE(busy) << whyNot;
     EXPECT_FALSE(FileLock::TryExisting(lockPath));
 
@@ -267,7 +272,7 @@ TEST(Win32FileLock, AnotherProcessHoldingTheLockKeepsUsWaitingUntilItLetsGo)
     ::CloseHandle(child.hProcess);
     EXPECT_EQ(exitCode, 0u);
 
-    auto lock = FileLock::Acquire(lockPath, std::chrono::seconds(5), whyNot, busy);
+    auto lock = FileLock::Acquire(lockPath, std::chrono::seconds(5), whyNot, busy, forbidden);
     EXPECT_TRUE(lock) << "the lock is free once its holder has ended: " << whyNot;
 }
 
@@ -277,9 +282,10 @@ TEST(Win32FileLock, TwoOpensInOneProcessExcludeEachOther)
     const std::string lockPath = temp.Utf8(L".book.xls.lock");
     std::string whyNot;
     bool busy = false;
-    auto first = FileLock::Acquire(lockPath, std::chrono::seconds(1), whyNot, busy);
+    bool forbidden = false;
+    auto first = FileLock::Acquire(lockPath, std::chrono::seconds(1), whyNot, busy, forbidden);
     ASSERT_TRUE(first) << whyNot;
-    EXPECT_FALSE(FileLock::Acquire(lockPath, std::chrono::milliseconds(50), whyNot, busy));
+    EXPECT_FALSE(FileLock::Acquire(lockPath, std::chrono::milliseconds(50), whyNot, busy, forbidden));
     EXPECT_TRUE(busy);
     first.reset();
     EXPECT_TRUE(FileLock::TryExisting(lockPath));
@@ -291,7 +297,9 @@ TEST(Win32FileLock, AFolderUnderTheLockNameIsRefused)
     fs::create_directory(temp.Wide(L".book.xls.lock"));
     std::string whyNot;
     bool busy = true;
-    EXPECT_FALSE(FileLock::Acquire(temp.Utf8(L".book.xls.lock"), std::chrono::milliseconds(50), whyNot, busy));
+    bool forbidden = false;
+    EXPECT_FALSE(
+        FileLock::Acquire(temp.Utf8(L".book.xls.lock"), std::chrono::milliseconds(50), whyNot, busy, forbidden));
     EXPECT_FALSE(busy);
     EXPECT_FALSE(whyNot.empty());
 }

@@ -18,6 +18,25 @@
 
 namespace workbook_test {
 
+// A UTF-8 path as std::filesystem takes it, and back: on Windows its narrow strings are in the ANSI code page.
+inline std::filesystem::path PathOf(const std::string& utf8)
+{
+#ifdef _WIN32
+    return std::filesystem::path(FromUtf8(utf8));
+#else
+    return std::filesystem::path(utf8);
+#endif
+}
+
+inline std::string Utf8Of(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    return ToUtf8(path.wstring());
+#else
+    return path.string();
+#endif
+}
+
 // Whether `program` is an executable in one of the folders of PATH.
 inline bool OnPath(const std::string& program)
 {
@@ -69,16 +88,16 @@ public:
     TemporaryFolder(const TemporaryFolder&) = delete;
     TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
-    std::string Utf8(const std::string& name) const { return (path / name).string(); }
+    std::string Utf8(const std::string& name) const { return Utf8Of(path) + "/" + name; }
     // The program's wide paths; std::filesystem cannot widen UTF-8 under the "C" locale the program keeps.
-    std::wstring Wide(const std::wstring& name) const { return FromUtf8(path.string()) + L"/" + name; }
+    std::wstring Wide(const std::wstring& name) const { return FromUtf8(Utf8Of(path)) + L"/" + name; }
 
     // The names in the folder, sorted.
     std::set<std::string> Listing() const
     {
         std::set<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(path))
-            names.insert(entry.path().filename().string());
+            names.insert(Utf8Of(entry.path().filename()));
         return names;
     }
 
@@ -87,7 +106,7 @@ public:
 
 inline std::string ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathOf(path), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
@@ -95,7 +114,7 @@ inline std::string ReadFile(const std::string& path)
 
 inline void WriteFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
     out << bytes;
 }
 
