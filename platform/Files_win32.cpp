@@ -325,3 +325,8 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path)
         return std::nullopt;
     return FileIdentity {version->device, version->inode};
 }
+
+std::FILE* OpenFileToRead(const std::string& utf8Path)
+{
+    return ::_wfopen(WidePath(utf8Path).c_str(), L"rb");
+}

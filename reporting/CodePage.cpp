@@ -58,10 +58,19 @@ std::string CodePage::Narrow(std::wstring_view text) const
 {
     std::string bytes;
     bytes.reserve(text.size());
-    for (wchar_t c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        wchar_t c = text[i];
         if (c == L'"')
             c = L'\'';
-        const std::int64_t code = c;  // wchar_t is 16 bits wide on Windows, 32 elsewhere
+        // A character beyond the basic plane is one code point where wchar_t is 32 bits wide, a UTF-16 pair where it
+        // is 16 (Windows): either way one character the code page cannot hold.
+        if (i + 1 < text.size() && IsHighSurrogate(static_cast<char32_t>(c))
+            && IsLowSurrogate(static_cast<char32_t>(text[i + 1]))) {
+            bytes.push_back(Unrepresentable);
+            ++i;
+            continue;
+        }
+        const std::int64_t code = c;
         if (!XmlCanCarry(c) || code < 0 || code > 0xFFFF) {
             bytes.push_back(Unrepresentable);
             continue;

@@ -308,7 +308,7 @@ struct FolderCase {
     const char* what;
     bool programData;  // PROGRAMDATA names a usable folder (else a file, where no folder can be made)
     bool localAppData;
-    bool override;            // ZVONKARY_RESULTS_DIR is set
+    int override;             // ZVONKARY_RESULTS_DIR: 0 not set, 1 names a missing folder, 2 an existing one
     const wchar_t* expected;  // below the test's folder; empty: nothing
 };
 
@@ -334,6 +334,8 @@ TEST_P(Win32ResultsFolder, FollowsTheRule)
     const std::wstring chosen = temp.Wide(L"share/класс 5А").wstring();
     ScopedEnvironment programData(L"PROGRAMDATA", common.c_str());
     ScopedEnvironment localAppData(L"LOCALAPPDATA", local.c_str());
+    if (c.override == 2)
+        fs::create_directories(temp.Wide(L"share/класс 5А"));
     ScopedEnvironment overrideFolder(L"ZVONKARY_RESULTS_DIR", c.override ? chosen.c_str() : nullptr);
 
     const std::string found = FindResultsFolder();
@@ -348,8 +350,9 @@ TEST_P(Win32ResultsFolder, FollowsTheRule)
 
 INSTANTIATE_TEST_SUITE_P(Rule, Win32ResultsFolder,
     ::testing::Values(
-        FolderCase {"the machine's folder under PROGRAMDATA, created", true, true, false, L"ProgramData/KVRT"},
-        FolderCase {"the user's LOCALAPPDATA when no machine folder can be made", false, true, false, L"Local/KVRT"},
+        FolderCase {"the machine's folder under PROGRAMDATA, created", true, true, 0, L"ProgramData/KVRT"},
+        FolderCase {"the user's LOCALAPPDATA when no machine folder can be made", false, true, 0, L"Local/KVRT"},
+        FolderCase {"ZVONKARY_RESULTS_DIR before everything", true, true, 2, L"share/класс 5А"},
         FolderCase {
-            "ZVONKARY_RESULTS_DIR before everything, created with its parents", true, true, true, L"share/класс 5А"},
-        FolderCase {"nothing usable: the working folder", false, false, false, L""}));
+            "a missing ZVONKARY_RESULTS_DIR is never made: the user's folder instead", true, true, 1, L"Local/KVRT"},
+        FolderCase {"nothing usable: no folder at all, never the working folder", false, false, 0, L""}));

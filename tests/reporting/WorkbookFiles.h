@@ -31,7 +31,7 @@ inline std::filesystem::path PathOf(const std::string& utf8)
 inline std::string Utf8Of(const std::filesystem::path& path)
 {
 #ifdef _WIN32
-    return ToUtf8(path.wstring());
+    return ToUtf8(path.generic_wstring());
 #else
     return path.string();
 #endif
