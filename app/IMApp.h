@@ -107,6 +107,8 @@ public:
     // Where the results went when they could not go where they belong, in
     // plain Russian for the result screen and the exit; empty when they did.
     std::wstring ResultsNotice() const;
+    // What the last SaveReport could not do, in the same words: for the way out, when the window is gone.
+    const std::wstring& ExitNotice() const { return exitNotice; }
     // Writes the open workbook to path; false when it could not be written.
     bool SaveReportAs(const std::wstring& path);
     // The result screen's Save as: a dialog proposing the workbook's own file.
@@ -131,6 +133,7 @@ public:
     IMConnection repeatCloser;                             // closes an instruction opened with F1
     std::unique_ptr<IMConnectionBlock> repeatCloserBlock;  // holds it back during the F1 press that opened it
     std::unique_ptr<StatisticsWorkbook> report;            // the open workbook, or null
+    std::wstring exitNotice;                               // what the last SaveReport could not do
     std::wstring resultsFolderNotice;                      // why the results folder is not the one they belong in
     std::unique_ptr<ResultsWorker> resultsWorker;          // made at first use; finishes its work before report goes
     std::wstring windowTitle;                              // the main window's title and the results file's name

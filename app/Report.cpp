@@ -6,6 +6,7 @@
 #include "app/App.h"
 #include "app/IMWindow.h"
 #include "platform/DebugOutput.h"
+#include "platform/PlatformWindow.h"
 #include "platform/ResultsFolder.h"
 #include "platform/Utf8.h"
 #include "platform/Warning.h"
@@ -92,15 +93,20 @@ template <class T> void IMApp<T>::WaitForResults()
 
 template <class T> long IMApp<T>::SaveReport()
 {
+    // The program is on its way out: the window goes first, so that waiting for another program's lock never looks
+    // like a frozen screen.
+    if (mainWindow && mainWindow->Platform())
+        mainWindow->Platform()->Hide();
     // The earlier pupils' saves first, so the workbook keeps the pupils in the order they came.
     WaitForResults();
     if (!report)
         return 0;
     const bool saved = report->Save(L"");
-    // Said on the way out, when the window is gone: one line in plain Russian.
-    const std::wstring notice = SaveNotice(*report, saved && report->SavedBesidePath().empty());
-    if (!notice.empty())
-        OutputWarning(ToUtf8(notice));
+    // Said on the way out, when the window is gone: one line in plain Russian, and by the caller in a window of its
+    // own.
+    exitNotice = SaveNotice(*report, saved && report->SavedBesidePath().empty());
+    if (!exitNotice.empty())
+        OutputWarning(ToUtf8(exitNotice));
     return 0;
 }
 

@@ -6,6 +6,8 @@
 #include "app/ProgramTexts.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
+#include "platform/Utf8.h"
+#include "platform/Warning.h"
 
 #include <cstdio>
 #include <cstring>
@@ -52,6 +54,11 @@ int main(int argc, char** argv)
     app->RecoverResults();
     app->ShowStartPopup();
     RunMessageLoop(app->mainWindow.get());
+    const std::string notice = ToUtf8(app->ExitNotice());
     ReleaseApp();
+    // Results that did not reach their file are said to whoever closed the game; a session that is ending has
+    // nobody to answer, and the line on standard error stays.
+    if (!notice.empty() && !ClosedBySignal())
+        ShowWarningWindow("Звонкары", notice);
     return 0;
 }

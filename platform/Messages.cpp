@@ -29,6 +29,8 @@ InputState inputState;
 
 // Set by the signal handler, taken by PeekMessage.
 volatile std::sig_atomic_t closeSignalled = 0;
+// Main thread only: a signal's close request was taken.
+bool closedBySignal = false;
 
 extern "C" void OnQuitSignal(int)
 {
@@ -87,6 +89,7 @@ bool PeekMessage(Msg& out, const Letterbox& letterbox)
 {
     if (closeSignalled) {
         closeSignalled = 0;
+        closedBySignal = true;
         out = {WindowMessage::Close, 0, 0};
         return true;
     }
@@ -115,4 +118,9 @@ void WaitMessage(int timeoutMs)
     if (!pending.empty())
         return;
     SDL_WaitEventTimeout(nullptr, timeoutMs);
+}
+
+bool ClosedBySignal()
+{
+    return closedBySignal;
 }

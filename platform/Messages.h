@@ -40,6 +40,9 @@ bool PeekMessage(Msg& out, const Letterbox& letterbox);
 // into the platform's close request: the next PeekMessage returns
 // WindowMessage::Close, so the program saves and ends in order.
 void CloseOnQuitSignals();
+// Whether a close request taken by PeekMessage came from one of those signals:
+// the session is ending, and nobody is there to answer a question.
+bool ClosedBySignal();
 
 // Waits at most timeoutMs for something to arrive in the queue.
 void WaitMessage(int timeoutMs);

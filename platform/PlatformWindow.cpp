@@ -77,6 +77,11 @@ void PlatformWindow::Show()
     SDL_ShowWindow(window);
 }
 
+void PlatformWindow::Hide()
+{
+    SDL_HideWindow(window);
+}
+
 namespace {
 int cursorCount = 0;  // main thread only
 }

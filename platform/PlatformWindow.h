@@ -26,6 +26,8 @@ public:
     // The letterbox for the window's current drawable size.
     const Letterbox& GetLetterbox();
     void Show();
+    // Off the screen at once, before slow work on the way out.
+    void Hide();
 
 private:
     PlatformWindow() = default;

@@ -5,3 +5,7 @@
 #include <string_view>
 
 void OutputWarning(std::string_view utf8);
+
+// The same in a window of its own that waits for OK, for a program whose own window is gone; nothing where no
+// screen can show one.
+void ShowWarningWindow(std::string_view utf8Title, std::string_view utf8Text);

@@ -2,6 +2,7 @@
 
 #include "data/EmbeddedData.h"
 #include "platform/DebugOutput.h"
+#include "render/CurveFlattening.h"
 #include "render/IMResourceManager.h"
 
 #include <agg_basics.h>
@@ -212,7 +213,7 @@ void RasterisePath(
 
     agg::rasterizer_scanline_aa<> rasterizer;
     rasterizer.filling_rule(agg::fill_non_zero);
-    agg::conv_curve<GlyphPath> curves(path);
+    agg::conv_curve<GlyphPath, QuadraticCurve, CubicCurve> curves(path);
     rasterizer.add_path(curves);
     agg::scanline_p8 scanline;
     agg::renderer_scanline_aa_solid<agg::renderer_base<GlyphPixelFormat>> solid(base);

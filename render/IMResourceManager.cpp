@@ -323,9 +323,11 @@ Rect IMResourceManager::ImageRect(TextureHandle handle) const
 // ---------------------------------------------------------------------------
 // The one instance
 
-const std::vector<std::wstring>& SkinNames()
+std::span<const wchar_t* const> SkinNames()
 {
-    static const std::vector<std::wstring> names {
+    // Plain constants: the list outlives every static with a destructor, so a
+    // window torn down by exit() (the display connection lost) can still walk it.
+    static constexpr const wchar_t* names[] = {
         L"DefaultBackGround",
         L"ExitButton",
         L"PrintButton",
@@ -399,7 +401,7 @@ IMResourceManager* CreateResourceManager(bool windowed, PlatformWindow* window, 
         manager->InitSound();
     if (manager->InitDevice(75, window, windowed, BackBufferWidth, BackBufferHeight) != 0)
         throw std::runtime_error("Не могу создать устройство Direct3D");
-    for (const std::wstring& name : SkinNames())
+    for (const std::wstring name : SkinNames())
         manager->RegisterEmbeddedPicture(name, FindEmbedded(std::wstring_view(name)));
     theManager = manager.release();
     SetRenderDevice(theManager);
@@ -411,7 +413,7 @@ void DestroyResourceManager()
 {
     if (!theManager)
         return;
-    for (const std::wstring& name : SkinNames())
+    for (const std::wstring name : SkinNames())
         theManager->ReleaseTextureByName(name);
     const std::uint32_t elapsed = GetClock().Milliseconds() - theManager->startTime;
     const std::uint64_t fps = elapsed ? std::uint64_t(theManager->frameCount) * 1000 / elapsed : 0;

@@ -112,7 +112,7 @@ private:
 };
 
 // The skin pictures, in the order they are registered.
-const std::vector<std::wstring>& SkinNames();
+std::span<const wchar_t* const> SkinNames();
 
 // Creates the one instance: sound (result ignored; output null means the
 // default device), render device, skin. Raises std::runtime_error

@@ -194,6 +194,7 @@ TEST_F(ResultsRecoveryTest, TheExitSaysWhereTheResultsWentWhenTheWorkbookWasLock
         std::string::npos)
         << log;
     EXPECT_NE(app->ResultsNotice().find(L"(2).xls"), std::wstring::npos);
+    EXPECT_NE(app->ExitNotice().find(L"(2).xls"), std::wstring::npos);
 }
 
 // The non-empty lines of a text.

@@ -60,7 +60,7 @@ int main()
             if (it == slowest.end() || ms < it->second)
                 slowest[name] = ms;
         };
-        for (const std::wstring& name : SkinNames())
+        for (const std::wstring name : SkinNames())
             load(name, true);
         for (const std::wstring& name : board)
             load(name, false);
