@@ -275,6 +275,47 @@ TEST(SpeechCommentary, SentencesBeginAtTheTimesTheVideoFollows)
     }
 }
 
+// The commentary carries what the game plays in the video, from the moment the video shows it: the melody
+// when the gramophone's button is pressed, a brick's piece when a brick is pressed and held, and gives
+// each room to be heard alone before the next sentence (3 s for the melody, 2 s for a brick).
+struct Demonstrated {
+    const char* clause;  // words of the stage direction that starts it
+    double room;         // seconds heard alone at least
+};
+
+TEST(SpeechCommentary, CarriesTheSoundsTheVideoShowsWithRoomToHearThem)
+{
+    const Demonstrated demonstrated[] = {
+        {"the melody plays", 3.0},
+        {"presses the brick and holds it", 2.0},
+    };
+    const std::vector<Block> blocks = ReadBlocks(DataDir + "src/speech/commentary.txt");
+    const Sound& sound = Get("153");
+    ASSERT_TRUE(sound.decoded);
+    for (const Demonstrated& d : demonstrated) {
+        int found = 0;
+        for (std::size_t i = 1; i + 1 < blocks.size(); ++i) {
+            // The clauses of the stage direction, each at the last time given before it.
+            std::istringstream clauses(blocks[i].at("video"));
+            std::string clause;
+            double at = -1.0;
+            while (std::getline(clauses, clause, ';')) {
+                const std::size_t colon = clause.find(": ");
+                if (colon != std::string::npos && clause.find_first_not_of(" 0123456789.-") >= colon)
+                    at = std::stod(clause.substr(clause.find_first_not_of(' '), colon));
+                if (at < 0.0 || clause.find(d.clause) == std::string::npos)
+                    continue;
+                ++found;
+                SCOPED_TRACE(testing::Message() << d.clause << " at " << at << " s");
+                const double next = std::stod(blocks[i + 1].at("at"));
+                EXPECT_GE(next - at, d.room) << "the next sentence leaves no room to hear it";
+                EXPECT_GT(LevelDb(sound, at + 0.3, at + d.room - 0.5), Silent) << "nothing to hear";
+            }
+        }
+        EXPECT_GT(found, 0) << "the video never shows " << d.clause;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // The clips
 // ---------------------------------------------------------------------------------------------------------
