@@ -3,13 +3,12 @@
 
 #include "app/App.h"
 #include "app/IMWindow.h"
+#include "platform/LocalTime.h"
 #include "platform/PlatformWindow.h"
 #include "platform/Random.h"
 #include "reporting/StatisticsWorkbook.h"
 
-#include <clocale>
-#include <ctime>
-#include <locale.h>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -22,12 +21,12 @@ const wchar_t* const TotalTimeRowName = L"Общее время работы с 
 // whatever language the desktop speaks, as the workbook has always held them.
 std::wstring FormatStartTime(std::int64_t seconds)
 {
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm local {};
-    ::localtime_r(&time, &local);
-    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    static const char* const Months[] = {"January", "February", "March", "April", "May", "June", "July", "August",
+        "September", "October", "November", "December"};
+    const std::tm local = LocalCalendarTime(seconds);
     char text[128] = {};
-    ::strftime_l(text, sizeof text, "%d-%B-%Y %H:%M", &local, cLocale);
+    std::snprintf(text, sizeof text, "%02d-%s-%04d %02d:%02d", local.tm_mday, Months[(local.tm_mon % 12 + 12) % 12],
+        local.tm_year + 1900, local.tm_hour, local.tm_min);
     return std::wstring(text, text + std::char_traits<char>::length(text));
 }
 

@@ -6,6 +6,9 @@
 #include "app/ProgramTexts.h"
 #include "platform/Files.h"
 #include "platform/Messages.h"
+#include "platform/PlatformWindow.h"
+#include "platform/SessionEnd.h"
+#include "platform/StandardStreams.h"
 #include "platform/Utf8.h"
 #include "platform/Warning.h"
 
@@ -38,6 +41,7 @@ bool AnsweredCommandLine(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    ConnectStandardStreams();
     if (AnsweredCommandLine(argc, argv))
         return 0;
     // The results folder is shared by the pupils' group.
@@ -50,6 +54,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "zvonkary: %s\n", e.what());
         return 1;
     }
+    // Where the session's end gives no time for another turn of the loop (Windows), it closes the window at once,
+    // which saves what the close saves.
+    bool sessionEnded = false;
+    SaveWhenTheSessionEnds(app->mainWindow->Platform()->Handle(), [app, &sessionEnded] {
+        sessionEnded = true;
+        app->mainWindow->WindowProc(Msg {WindowMessage::Close, 0, 0, 0, 0});
+    });
     // Rows a run left unsaved (a crash, a power cut) reach their workbook before anyone starts a new attempt.
     app->RecoverResults();
     app->ShowStartPopup();
@@ -58,7 +69,7 @@ int main(int argc, char** argv)
     ReleaseApp();
     // Results that did not reach their file are said to whoever closed the game; a session that is ending has
     // nobody to answer, and the line on standard error stays.
-    if (!notice.empty() && !ClosedBySignal())
+    if (!notice.empty() && !ClosedBySignal() && !sessionEnded)
         ShowWarningWindow("Звонкары", notice);
     return 0;
 }

@@ -34,6 +34,7 @@ set(allowed_screens ${below_app})
 # System headers that only one folder may include (regular expressions).
 set(private_headers
   "SDL[^>]*\\.h|alsa/|cups/|cairo|ft2build\\.h|freetype/" platform
+  "windows\\.h|io\\.h|shlobj\\.h|winspool\\.h" platform
   "vorbis/|ogg/" "media/sound|media/video|platform"
   "theora/" media/video
   "xercesc/" reporting

@@ -1,5 +1,9 @@
 # Third-party libraries, all from Debian packages (see ./dev). Their headers are
 # system headers so that our warning flags apply to our code only.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/DependenciesWin32.cmake)
+  return()
+endif()
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)

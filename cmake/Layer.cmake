@@ -1,9 +1,21 @@
+# zv_for_this_system(list): keeps in the list of sources the files of the
+# system the build is for: Foo_win32.cpp on Windows, Foo_posix.cpp elsewhere.
+function(zv_for_this_system list)
+  if(WIN32)
+    list(FILTER ${list} EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER ${list} EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
+  set(${list} ${${list}} PARENT_SCOPE)
+endfunction()
+
 # zv_layer(name DIR dir DEPS ...): a static library of every .cpp in dir,
 # with the repository root on the include path (headers are included as
 # "folder/File.h").
 function(zv_layer name)
   cmake_parse_arguments(ARG "" "DIR" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS "${ARG_DIR}/*.cpp")
+  zv_for_this_system(sources)
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
@@ -16,10 +28,17 @@ function(zv_layer name)
 endfunction()
 
 # zv_tests(name DIR dir DEPS ...): one GoogleTest executable of every .cpp in
-# dir, registered with CTest test by test. The tests run headless.
+# dir, registered with CTest test by test. The tests run headless. On Windows
+# the files named in ZV_LINUX_ONLY_TESTS are left out.
 function(zv_tests name)
   cmake_parse_arguments(ARG "" "DIR" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS "${ARG_DIR}/*.cpp")
+  zv_for_this_system(sources)
+  if(WIN32)
+    foreach(linuxOnly ${ZV_LINUX_ONLY_TESTS})
+      list(REMOVE_ITEM sources ${linuxOnly})
+    endforeach()
+  endif()
   if(NOT sources)
     return()
   endif()

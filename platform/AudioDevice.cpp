@@ -1,24 +1,13 @@
 #include "platform/AudioDevice.h"
 
 #include "platform/DebugOutput.h"
+#include "platform/SoundLibraryMessages.h"
 
 #include <SDL.h>
-#include <alsa/asoundlib.h>
 #include <string>
 #include <utility>
 
 namespace {
-
-// The ALSA library writes its complaints (no sound card, no configuration for a
-// device) straight to standard error; SDL reaches it when it probes the
-// devices. They belong in the debug log, which is only written on request.
-void QuietAlsaError(const char*, int, const char*, int, const char*, ...) { }
-
-void QuietAlsaUnlessDebugging()
-{
-    if (!IsDebugOutputEnabled())
-        snd_lib_error_set_handler(&QuietAlsaError);
-}
 
 class AudioDevice final : public AudioOutput {
 public:
@@ -41,7 +30,7 @@ public:
     // Opens and starts the default device; false after a debug line naming SDL's reason.
     bool Open()
     {
-        QuietAlsaUnlessDebugging();
+        QuietSoundLibraryUnlessDebugging();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
             return Fail("no audio subsystem");
         subsystemStarted = true;

@@ -1,5 +1,6 @@
 #include "platform/DebugOutput.h"
 
+#include "platform/DebuggerOutput.h"
 #include "platform/Utf8.h"
 
 #include <cstdio>
@@ -28,6 +29,7 @@ void OutputDebugString(std::string_view utf8)
     std::fwrite(utf8.data(), 1, utf8.size(), stderr);
     std::fputc('\n', stderr);
     std::fflush(stderr);
+    SendToDebugger(utf8);
 }
 
 void OutputDebugString(std::wstring_view text)

@@ -1,6 +1,6 @@
 #pragma once
-// The debug log: one line per call on standard error, written only when the
-// environment variable ZVONKARY_DEBUG is set to 1. A normal run prints nothing
+// The debug log: one line per call on standard error (and, on Windows, to the
+// debugger), written only when the environment variable ZVONKARY_DEBUG is set to 1. A normal run prints nothing
 // here; what a user must see goes to standard error directly.
 
 #include <string_view>

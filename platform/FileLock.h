@@ -1,7 +1,8 @@
 #pragma once
-// An exclusive lock on a file, taken with fcntl open-file-description locks: the kind that NFS and SMB mounts pass on
-// to the server, so programs on different machines sharing a folder exclude each other too. The kernel drops the lock
-// when the process ends, however it ends. Two locks taken through different opens conflict even inside one process.
+// An exclusive lock on a file, taken with fcntl open-file-description locks on Linux and LockFileEx byte-range locks on
+// Windows: the kinds that NFS and SMB pass on to the server, so programs on different machines sharing a folder
+// exclude each other too. The system drops the lock when the process ends, however it ends. Two locks taken through
+// different opens conflict even inside one process.
 //
 // A lock file is never removed: removing it would let a second program lock a new file of the same name while a
 // third still holds the old one.
@@ -24,7 +25,8 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    // The open file, readable and writable, for whoever needs its contents under the lock.
+    // The open file, readable and writable, for whoever needs its contents under the lock (on Windows a C run-time
+    // descriptor of the file's handle).
     int Descriptor() const { return fd; }
 
 private:

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,3 +70,6 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path);
 // set (a teacher's 077 would otherwise lock every pupil out of the shared results folder); the other bits of the
 // umask are kept. For the start of the program, before any other thread runs.
 void ShareNewFilesWithGroup();
+
+// The file `utf8Path` opened for reading in binary mode, as a C stream; null when it cannot be opened.
+std::FILE* OpenFileToRead(const std::string& utf8Path);

@@ -290,7 +290,9 @@ PlatformFont::~PlatformFont()
 
 unsigned PlatformFont::GlyphIndex(wchar_t ch) const
 {
-    return ch < 0 ? 0 : FT_Get_Char_Index(face, static_cast<FT_ULong>(ch));
+    // wchar_t is signed on Linux and unsigned on Windows.
+    const long long code = ch;
+    return code < 0 ? 0 : FT_Get_Char_Index(face, static_cast<FT_ULong>(code));
 }
 
 bool PlatformFont::LoadGlyph(wchar_t ch)

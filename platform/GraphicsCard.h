@@ -4,7 +4,8 @@
 // and servers without a card offer neither, and OpenGL there is Mesa drawing
 // on the CPU, which costs the LLVM code generator (tens of megabytes) and is
 // no faster than SDL's own software renderer. The dummy and offscreen drivers
-// have no card; other window systems are taken to have one.
+// have no card; on Windows the card is missing when the primary display is
+// Microsoft's basic display adapter; other window systems are taken to have one.
 
 struct SDL_Window;
 

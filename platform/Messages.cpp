@@ -1,10 +1,11 @@
 #include "platform/Messages.h"
 
+#include "platform/CloseRequest.h"
 #include "platform/DebugOutput.h"
 #include "platform/InputTranslation.h"
 
 #include <SDL.h>
-#include <csignal>
+#include <atomic>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -27,15 +28,11 @@ Uint32 PostedEventType()
 std::deque<Msg> pending;
 InputState inputState;
 
-// Set by the signal handler, taken by PeekMessage.
-volatile std::sig_atomic_t closeSignalled = 0;
-// Main thread only: a signal's close request was taken.
+// Set by RequestCloseFromOutside (a signal handler, another thread), taken by PeekMessage.
+std::atomic<bool> closeSignalled {false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set inside a signal handler");
+// Main thread only: a close request from outside was taken.
 bool closedBySignal = false;
-
-extern "C" void OnQuitSignal(int)
-{
-    closeSignalled = 1;
-}
 
 }  // namespace
 
@@ -74,21 +71,14 @@ void PostQuitMessage(int exitCode)
     PostMessage(WindowMessage::Quit, static_cast<std::uint32_t>(exitCode), 0);
 }
 
-void CloseOnQuitSignals()
+void RequestCloseFromOutside()
 {
-    // SDL would install its own handlers for two of them when it starts.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    struct sigaction action { };
-    action.sa_handler = &OnQuitSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
+    closeSignalled = true;
 }
 
 bool PeekMessage(Msg& out, const Letterbox& letterbox)
 {
-    if (closeSignalled) {
-        closeSignalled = 0;
+    if (closeSignalled.exchange(false)) {
         closedBySignal = true;
         out = {WindowMessage::Close, 0, 0};
         return true;

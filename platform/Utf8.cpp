@@ -76,7 +76,23 @@ std::u32string DecodeUtf8(std::string_view text)
 std::wstring FromUtf8(std::string_view text)
 {
     const std::u32string decoded = DecodeUtf8(text);
-    return std::wstring(decoded.begin(), decoded.end());
+    if constexpr (sizeof(wchar_t) >= 4) {
+        return std::wstring(decoded.begin(), decoded.end());
+    } else {
+        // UTF-16 (Windows): a code point beyond the first plane becomes a surrogate pair.
+        std::wstring out;
+        out.reserve(decoded.size());
+        for (char32_t c : decoded) {
+            if (c < 0x10000) {
+                out.push_back(static_cast<wchar_t>(c));
+            } else {
+                c -= 0x10000;
+                out.push_back(static_cast<wchar_t>(0xD800 + (c >> 10)));
+                out.push_back(static_cast<wchar_t>(0xDC00 + (c & 0x3FF)));
+            }
+        }
+        return out;
+    }
 }
 
 std::string ToUtf8(std::wstring_view text)

@@ -3,6 +3,7 @@
 #include "platform/Utf8.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 
 #include <xercesc/util/PlatformUtils.hpp>
@@ -57,10 +58,20 @@ std::string CodePage::Narrow(std::wstring_view text) const
 {
     std::string bytes;
     bytes.reserve(text.size());
-    for (wchar_t c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        wchar_t c = text[i];
         if (c == L'"')
             c = L'\'';
-        if (!XmlCanCarry(c) || c < 0 || c > 0xFFFF) {
+        // A character beyond the basic plane is one code point where wchar_t is 32 bits wide, a UTF-16 pair where it
+        // is 16 (Windows): either way one character the code page cannot hold.
+        if (i + 1 < text.size() && IsHighSurrogate(static_cast<char32_t>(c))
+            && IsLowSurrogate(static_cast<char32_t>(text[i + 1]))) {
+            bytes.push_back(Unrepresentable);
+            ++i;
+            continue;
+        }
+        const std::int64_t code = c;
+        if (!XmlCanCarry(c) || code < 0 || code > 0xFFFF) {
             bytes.push_back(Unrepresentable);
             continue;
         }
@@ -96,11 +107,18 @@ std::u16string CodePage::NameToUtf16(std::wstring_view name) const
         return ToUtf16(narrowed);
     std::u16string text;
     text.reserve(kept.size());
-    for (wchar_t c : kept) {
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        const wchar_t c = kept[i];
+        const std::int64_t code = c;  // wchar_t is 16 bits wide on Windows, 32 elsewhere
         const bool isSurrogate = IsSurrogate(static_cast<char32_t>(c));
-        if (c < 0 || c > 0x10FFFF || isSurrogate || c == 0xFFFE || c == 0xFFFF) {
+        if (isSurrogate && IsHighSurrogate(static_cast<char32_t>(c)) && i + 1 < kept.size()
+            && IsLowSurrogate(static_cast<char32_t>(kept[i + 1]))) {
+            // A pair of a 16-bit wide string (Windows): already UTF-16.
+            text.push_back(static_cast<char16_t>(c));
+            text.push_back(static_cast<char16_t>(kept[++i]));
+        } else if (code < 0 || code > 0x10FFFF || isSurrogate || code == 0xFFFE || code == 0xFFFF) {
             text.push_back(u'?');
-        } else if (c > 0xFFFF) {
+        } else if (code > 0xFFFF) {
             const SurrogatePair pair = SplitSurrogates(static_cast<char32_t>(c));
             text.push_back(pair.high);
             text.push_back(pair.low);

@@ -62,13 +62,47 @@ std::wstring IMTextEdit::TypedText(const IMKeyboardEvent& e)
     if (IsLowSurrogate(unit)) {
         if (pending == 0)
             return {};
-        return std::wstring(1, static_cast<wchar_t>(JoinSurrogates(static_cast<char32_t>(pending), unit)));
+        // One character of the text: a code point where wchar_t holds one (32 bits), the pair itself where
+        // wchar_t is a UTF-16 unit (Windows).
+        if constexpr (sizeof(wchar_t) == 2)
+            return std::wstring {pending, text[0]};
+        else
+            return std::wstring(1, static_cast<wchar_t>(JoinSurrogates(static_cast<char32_t>(pending), unit)));
     }
     // Other control characters never come from a keyboard; they have no
     // picture and no place in a name or a file name.
     if (unit < 0x20 || unit == 0x7F)
         return {};
     return text;
+}
+
+namespace {
+
+bool IsHalf(wchar_t c, bool high)
+{
+    const auto unit = static_cast<char32_t>(c);
+    return high ? IsHighSurrogate(unit) : IsLowSurrogate(unit);
+}
+
+}  // namespace
+
+int IMTextEdit::GlyphsBefore(int position) const
+{
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (position >= 2 && IsHalf(GetGlyphChar(position - 1), false) && IsHalf(GetGlyphChar(position - 2), true))
+            return 2;
+    }
+    return 1;
+}
+
+int IMTextEdit::GlyphsAt(int position) const
+{
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (position + 1 < GlyphCount() && IsHalf(GetGlyphChar(position), true)
+            && IsHalf(GetGlyphChar(position + 1), false))
+            return 2;
+    }
+    return 1;
 }
 
 long IMTextEdit::OnKeyInput(const IMKeyboardEvent& e)
@@ -80,9 +114,10 @@ long IMTextEdit::OnKeyInput(const IMKeyboardEvent& e)
             if (caretPos > 0) {
                 // The caret steps back first: the erase re-places it, and it
                 // must already stand inside the shorter text.
-                const int at = caretPos - 1;
+                const int length = GlyphsBefore(caretPos);
+                const int at = caretPos - length;
                 caretPos = at;
-                EraseText(at, 1);
+                EraseText(at, length);
                 SetCaret(at);
             }
         } else {
@@ -97,12 +132,12 @@ long IMTextEdit::OnKeyInput(const IMKeyboardEvent& e)
         case VirtualKey::Left:
             if (CaretAlive())
                 caret->Show();
-            SetCaret(caretPos - 1);
+            SetCaret(caretPos - GlyphsBefore(caretPos));
             break;
         case VirtualKey::Right:
             if (CaretAlive())
                 caret->Show();
-            SetCaret(caretPos + 1);
+            SetCaret(caretPos + GlyphsAt(caretPos));
             break;
         case VirtualKey::Up:
         case VirtualKey::Down:
@@ -112,7 +147,7 @@ long IMTextEdit::OnKeyInput(const IMKeyboardEvent& e)
             break;
         case VirtualKey::Delete:
             if (caretPos < GlyphCount())
-                EraseText(caretPos, 1);
+                EraseText(caretPos, GlyphsAt(caretPos));
             break;
         default:
             break;

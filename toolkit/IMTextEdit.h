@@ -37,6 +37,10 @@ private:
     // What a character message adds to the text: its character, a joined
     // surrogate pair, or nothing (control characters, a lone surrogate half).
     std::wstring TypedText(const IMKeyboardEvent& e);
+    // How many glyphs the character ending at (before) or starting at (at) `position` takes: two for a UTF-16 pair
+    // where wchar_t is 16 bits wide (Windows), else one.
+    int GlyphsBefore(int position) const;
+    int GlyphsAt(int position) const;
     int SpaceHeight() const;
 
     std::weak_ptr<int> caretLifetime;  // expires when the caret is deleted

@@ -3,6 +3,7 @@
 #include "data/EmbeddedData.h"
 #include "platform/AudioBuffer.h"
 #include "platform/DebugOutput.h"
+#include "platform/Files.h"
 #include "platform/Utf8.h"
 
 #define OV_EXCLUDE_STATIC_CALLBACKS
@@ -145,7 +146,7 @@ bool SoundSource::OpenMemory(const void* bytes, std::size_t count)
 bool SoundSource::OpenFile(std::wstring_view path)
 {
     Close();
-    file = std::fopen(ToUtf8(path).c_str(), "rb");
+    file = OpenFileToRead(ToUtf8(path));
     if (file == nullptr)
         return false;
     return OpenDecoder(true);

@@ -9,7 +9,6 @@
 #include "support/AppFixture.h"
 
 #include <SDL.h>
-#include <csignal>
 
 namespace {
 
@@ -232,18 +231,6 @@ TEST_F(AppTest, CloseRequestSavesTheOpenWorkbook)
     const auto rows = SavedRows();
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][0], "Время начала работы с упражнением");
-}
-
-TEST_F(AppTest, TerminationSignalIsACloseRequest)
-{
-    OpenWorkbook();
-    StartStep();
-    CloseOnQuitSignals();
-    std::raise(SIGTERM);
-    program.Pump();
-    EXPECT_TRUE(program.quit);
-    EXPECT_EQ(SavedRows().size(), 1u);
-    std::signal(SIGTERM, SIG_DFL);
 }
 
 TEST_F(AppTest, PlayingOnlyTheUpperShelfSolvedNeverLeadsToPraise)

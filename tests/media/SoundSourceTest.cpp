@@ -70,11 +70,14 @@ TEST(SoundSource, OpensFilesLikeMemoryAndRefusesMissingOnes)
 {
     const auto bytes = Encode(44100, 2, 30000);
     const auto path = WriteTemporaryFile(bytes, "zv-source");
-    SoundSource fromFile, fromMemory;
-    ASSERT_TRUE(fromFile.OpenFile(path.wstring()));
-    ASSERT_TRUE(fromMemory.OpenMemory(bytes.data(), bytes.size()));
-    EXPECT_EQ(fromFile.TotalFrames(), 30000);
-    EXPECT_EQ(ReadAll(fromFile), ReadAll(fromMemory));
+    {
+        SoundSource fromFile, fromMemory;
+        ASSERT_TRUE(fromFile.OpenFile(path.wstring()));
+        ASSERT_TRUE(fromMemory.OpenMemory(bytes.data(), bytes.size()));
+        EXPECT_EQ(fromFile.TotalFrames(), 30000);
+        EXPECT_EQ(ReadAll(fromFile), ReadAll(fromMemory));
+    }
+    // Closed first: Windows removes no file that is open.
     std::filesystem::remove(path);
 
     SoundSource missing;

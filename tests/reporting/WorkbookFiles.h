@@ -7,26 +7,48 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "platform/DebugOutput.h"
 #include "platform/Utf8.h"
 
 namespace workbook_test {
 
+// A UTF-8 path as std::filesystem takes it, and back: on Windows its narrow strings are in the ANSI code page.
+inline std::filesystem::path PathOf(const std::string& utf8)
+{
+#ifdef _WIN32
+    return std::filesystem::path(FromUtf8(utf8));
+#else
+    return std::filesystem::path(utf8);
+#endif
+}
+
+inline std::string Utf8Of(const std::filesystem::path& path)
+{
+#ifdef _WIN32
+    return ToUtf8(path.generic_wstring());
+#else
+    return path.string();
+#endif
+}
+
 // Whether `program` is an executable in one of the folders of PATH.
 inline bool OnPath(const std::string& program)
 {
     const char* path = std::getenv("PATH");
     std::stringstream folders(path ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');)
-        if (!folder.empty() && ::access((folder + "/" + program).c_str(), X_OK) == 0)
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        std::error_code ignored;
+        const auto status = std::filesystem::status(std::filesystem::path(folder) / program, ignored);
+        if (!folder.empty() && std::filesystem::is_regular_file(status)
+            && (status.permissions() & std::filesystem::perms::owner_exec) != std::filesystem::perms::none)
             return true;
+    }
     return false;
 }
 
@@ -46,10 +68,17 @@ class TemporaryFolder {
 public:
     TemporaryFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zv-reporting-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        path = pattern;
+        // A new name of random letters, made by this call and no other.
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && path.empty(); ++attempt) {
+            const auto candidate
+                = std::filesystem::temp_directory_path() / ("zv-reporting-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(candidate, error))
+                path = candidate;
+        }
+        if (path.empty())
+            throw std::runtime_error("cannot make a temporary folder");
     }
     ~TemporaryFolder()
     {
@@ -59,16 +88,16 @@ public:
     TemporaryFolder(const TemporaryFolder&) = delete;
     TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
-    std::string Utf8(const std::string& name) const { return (path / name).string(); }
+    std::string Utf8(const std::string& name) const { return Utf8Of(path) + "/" + name; }
     // The program's wide paths; std::filesystem cannot widen UTF-8 under the "C" locale the program keeps.
-    std::wstring Wide(const std::wstring& name) const { return FromUtf8(path.string()) + L"/" + name; }
+    std::wstring Wide(const std::wstring& name) const { return FromUtf8(Utf8Of(path)) + L"/" + name; }
 
     // The names in the folder, sorted.
     std::set<std::string> Listing() const
     {
         std::set<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(path))
-            names.insert(entry.path().filename().string());
+            names.insert(Utf8Of(entry.path().filename()));
         return names;
     }
 
@@ -77,7 +106,7 @@ public:
 
 inline std::string ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathOf(path), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
@@ -85,7 +114,7 @@ inline std::string ReadFile(const std::string& path)
 
 inline void WriteFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
     out << bytes;
 }
 

@@ -37,7 +37,7 @@ TEST_F(SaveAs, ProposesTheDefaultFileAndSavesThere)
     EXPECT_TRUE(dialog->editBar->edit->HasFocus());
     EXPECT_TRUE(program.Screenshot("save-as.png"));
     ClickOn(Places::SaveAsSave);
-    EXPECT_TRUE(std::filesystem::exists(DefaultFile()));
+    EXPECT_TRUE(std::filesystem::exists(workbook_test::PathOf(DefaultFile())));
     EXPECT_NE(TopScreen(), dialog) << "a successful save closes the dialog";
 }
 
@@ -57,11 +57,12 @@ TEST_F(SaveAs, AnotherFolderGetsTheFileAndTheDefaultIsStillWrittenAtTheEnd)
     std::filesystem::create_directory(folder.path / "elsewhere");
     Retype(folder.Utf8("elsewhere/class.xls"));
     ClickOn(Places::SaveAsSave);
-    EXPECT_TRUE(std::filesystem::exists(folder.Utf8("elsewhere/class.xls")));
-    EXPECT_FALSE(std::filesystem::exists(DefaultFile()));
+    EXPECT_TRUE(std::filesystem::exists(workbook_test::PathOf(folder.Utf8("elsewhere/class.xls"))));
+    EXPECT_FALSE(std::filesystem::exists(workbook_test::PathOf(DefaultFile())));
     app->mainWindow->Close();
     program.Pump();
-    EXPECT_TRUE(std::filesystem::exists(DefaultFile())) << "the end of the program saves the default file";
+    EXPECT_TRUE(std::filesystem::exists(workbook_test::PathOf(DefaultFile())))
+        << "the end of the program saves the default file";
 }
 
 TEST_F(SaveAs, AnUnwritablePathKeepsTheDialogOpenWithAMessage)

@@ -10,6 +10,7 @@
 #include "platform/Utf8.h"
 #include "reporting/StatisticsWorkbook.h"
 #include "reporting/WorkbookFiles.h"
+#include "support/Environment.h"
 #include "support/ProgramHarness.h"
 #include "toolkit/IMEditBar.h"
 #include "toolkit/ScreenKit.h"
@@ -49,7 +50,7 @@ class AppFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ::setenv("ZVONKARY_RESULTS_DIR", folder.path.c_str(), 1);
+        SetEnvironment("ZVONKARY_RESULTS_DIR", workbook_test::Utf8Of(folder.path));
         app = GetApp(L"00917 Игра «Звонкары»", program.TakeAudioOutput());
         program.Attach(app->mainWindow.get());
     }
@@ -57,7 +58,7 @@ protected:
     {
         program.Detach();
         ReleaseApp();
-        ::unsetenv("ZVONKARY_RESULTS_DIR");
+        UnsetEnvironment("ZVONKARY_RESULTS_DIR");
     }
 
     // --- Workbooks -----------------------------------------------------------

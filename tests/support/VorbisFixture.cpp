@@ -8,7 +8,6 @@
 #include <random>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -108,7 +107,7 @@ std::filesystem::path WriteTemporaryFile(const std::vector<unsigned char>& bytes
 {
     static std::atomic<int> counter {0};
     const auto path = std::filesystem::temp_directory_path()
-        / (std::string(stem) + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".ogg");
+        / (std::string(stem) + "-" + std::to_string(std::random_device()()) + "-" + std::to_string(counter++) + ".ogg");
     std::ofstream file(path, std::ios::binary);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!file)

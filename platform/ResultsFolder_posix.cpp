@@ -60,6 +60,11 @@ std::string UserResultsFolder()
 
 }  // namespace
 
+std::string MachineResultsFolder()
+{
+    return "/var/lib/KVRT";
+}
+
 ResultsLocation LocateResultsFolder(const std::string& machineFolder)
 {
     const std::string chosen = EnvironmentValue("ZVONKARY_RESULTS_DIR");

@@ -367,3 +367,8 @@ bool WriteAll(int fd, std::string_view contents)
     }
     return true;
 }
+
+std::FILE* OpenFileToRead(const std::string& utf8Path)
+{
+    return std::fopen(utf8Path.c_str(), "rb");
+}

@@ -1,0 +1,9 @@
+#include "platform/LocalTime.h"
+
+std::tm LocalCalendarTime(std::int64_t seconds)
+{
+    const std::time_t time = static_cast<std::time_t>(seconds);
+    std::tm local {};
+    ::localtime_r(&time, &local);
+    return local;
+}

@@ -1,0 +1,4 @@
+#include "platform/SoundLibraryMessages.h"
+
+// WASAPI and DirectSound report to SDL only, never to standard error.
+void QuietSoundLibraryUnlessDebugging() { }

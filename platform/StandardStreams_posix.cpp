@@ -1,0 +1,3 @@
+#include "platform/StandardStreams.h"
+
+void ConnectStandardStreams() { }
