@@ -1,5 +1,7 @@
 #include "platform/Files.h"
 
+#include "platform/TemporaryNames.h"
+
 #include "platform/Utf8.h"
 #include "platform/WinPaths.h"
 
@@ -29,25 +31,11 @@ std::pair<std::string, std::string> SplitPath(const std::string& path)
     return {path.substr(0, slash + 1), path.substr(slash + 1)};
 }
 
-constexpr std::string_view TemporarySuffix = ".tmp";
-
-// A hidden name beside `path`, unlikely to be taken; CreateFreshFile still refuses it when it is.
+// A temporary name beside `path`, in its folder.
 std::string TemporaryNameBeside(const std::string& path)
 {
-    static thread_local std::mt19937 random {std::random_device {}()};
     const auto [folder, name] = SplitPath(path);
-    return folder + "." + name + "." + std::to_string(random() % 1000000000u) + std::string(TemporarySuffix);
-}
-
-// Whether `entry` is a name TemporaryNameBeside gives for a file called `name`: "." name "." digits ".tmp".
-bool IsTemporaryNameOf(std::string_view entry, const std::string& name)
-{
-    const std::size_t prefix = name.size() + 2;
-    if (entry.size() <= prefix + TemporarySuffix.size() || entry[0] != '.' || entry.substr(1, name.size()) != name
-        || entry[name.size() + 1] != '.' || !entry.ends_with(TemporarySuffix))
-        return false;
-    const std::string_view digits = entry.substr(prefix, entry.size() - prefix - TemporarySuffix.size());
-    return digits.size() <= 10 && digits.find_first_not_of("0123456789") == std::string_view::npos;
+    return ::TemporaryNameBeside(folder, name);
 }
 
 // Every open of ours lets others read, write, rename and delete the file, as POSIX does: a reader never stops a

@@ -4,6 +4,7 @@
 #include "platform/JournalFile.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <random>
@@ -32,6 +33,17 @@ bool StillLinked(int fd)
     return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink > 0;
 }
 
+// Gives the starting file the journal's own name, never over another journal: names are unique per run, and a rename
+// that would replace one fails instead. File systems without the no-replace rename (NFS, SMB) get a plain one.
+bool RenameWithoutReplacing(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 }  // namespace
 
 JournalFile::JournalFile(int fd, std::string path)
@@ -56,7 +68,7 @@ std::unique_ptr<JournalFile> JournalFile::Create(
     }
     const std::string final = base + std::string(suffix);
     if (!GiveGroupReadWrite(fd) || !TryLockDescriptor(fd) || !WriteAll(fd, firstLine) || ::fdatasync(fd) != 0
-        || ::rename(starting.c_str(), final.c_str()) != 0) {
+        || !RenameWithoutReplacing(starting, final)) {
         whyNot = Describe("cannot start the journal", final);
         ::unlink(starting.c_str());
         ::close(fd);
