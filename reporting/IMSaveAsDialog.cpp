@@ -15,6 +15,9 @@ IMSaveAsDialog::IMSaveAsDialog(IMDialogBase* parent)
     SetRect({220, 225, 220 + Width, 225 + Height});
     auto* backdrop = CreatePicture(0, 0, L"DefaultBackGround", 0);
     backdrop->SetRect({0, 0, Width, Height});
+    // The screens' backdrop squeezed this small distorts its staff and cuts its sheet's edge: the dialog's
+    // own, drawn at this size, lies over it.
+    CreateEmbeddedPicture(this, 0, 0, L"SaveAsBackGround", 0);
     CreateFrame(this, Width, Height);
     editBar = new IMEditBar(this);
     editBar->SetRect({30, 28, 330, 48});

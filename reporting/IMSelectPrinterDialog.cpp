@@ -18,6 +18,9 @@ IMSelectPrinterDialog::IMSelectPrinterDialog(IMDialogBase* parent)
     : IMDialogBase(parent, &DialogRect, 0)
 {
     CreatePicture(0, 0, L"DefaultBackGround", 0)->SetRect({0, 0, Width, Height});
+    // The screens' backdrop squeezed this small distorts its staff and cuts its sheet's edge: the dialog's
+    // own, drawn at this size, lies over it.
+    CreateEmbeddedPicture(this, 0, 0, L"PrinterBackGround", 0);
     CreateFrame(this, Width, Height);
 
     IMStaticPictureBase<IMTextView>* prompt = CreateText(30, 38, L"Выберите принтер:", 0);

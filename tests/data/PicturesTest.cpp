@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -198,7 +200,7 @@ const SizeCase SizeCases[] = {
     {"123", 77, 38, Kind::Rgba},
     {"124", 33, 38, Kind::Rgba},
     {"125", 58, 58, Kind::Rgba},
-    {"147", 1, 1, Kind::Rgb},
+    {"147", 1, 187, Kind::Rgb},
     // The other embedded pictures; the instruction pictures and the cloud have sizes of our choosing,
     // their placements are checked below.
     {"KEYBOARDPIC", 420, 206, Kind::Rgba},
@@ -209,6 +211,9 @@ const SizeCase SizeCases[] = {
     {"mark_lineend", 11, 21, Kind::Rgba},
     {"mark_space", 3, 3, Kind::Rgba},
     {"mark_transparent", 1, 1, Kind::Rgba},
+    // The small dialogs' own backdrops, at the dialogs' sizes.
+    {"SaveAsBackGround", 360, 150, Kind::Rgb},
+    {"PrinterBackGround", 360, 250, Kind::Rgb},
 };
 
 TEST(PicturesTest, EveryPictureHasItsSizeAndPixelKind)
@@ -265,6 +270,49 @@ TEST(PicturesTest, BrickBodiesAreOpaque)
         ExpectAlphaOver(
             brick, {0, 0, brick.width, brick.height}, {0, brick.height / 2, brick.width, 1}, 255, "middle row");
     }
+}
+
+// Relative luminance of an sRGB texel, as the contrast ratio of the web's accessibility rules uses it.
+double Luminance(const uint8_t* texel)
+{
+    double sum = 0.0;
+    const double weights[3] = {0.2126, 0.7152, 0.0722};
+    for (int c = 0; c < 3; ++c) {
+        const double v = texel[c] / 255.0;
+        sum += weights[c] * (v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
+    }
+    return sum;
+}
+
+double Contrast(double a, double b)
+{
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+TEST(PicturesTest, LightBrickNotesStandOutFromTheirBricks)
+{
+    // A child reads a brick's length from its note (one or two). White notes stand out on the saturated
+    // faces; on a light face (the yellow one, luminance above 0.5) a white note all but vanishes, so there
+    // the note's stroke must stand out 3:1 from the face around it.
+    int lightFaces = 0;
+    for (const char* key : {"102", "103", "104", "105", "106", "107", "108", "109"}) {
+        SCOPED_TRACE(key);
+        Picture brick = Load(key);
+        // The face left of the note, at the height of the note's middle.
+        const int middle = brick.height / 2 + 1;
+        const double face = Luminance(brick.Texel(brick.width / 2 - 20, middle));
+        if (face <= 0.5)
+            continue;
+        ++lightFaces;
+        int standing = 0;
+        for (int y = middle - 12; y <= middle + 6; ++y)
+            for (int x = brick.width / 2 - 10; x <= brick.width / 2 + 10; ++x)
+                if (Contrast(Luminance(brick.Texel(x, y)), face) >= 3.0)
+                    ++standing;
+        // The two heads and stems of the note at this size: some 40 texels, half of them at the full ink.
+        EXPECT_GE(standing, 20) << "texels of the note 3:1 off the face";
+    }
+    EXPECT_GE(lightFaces, 1) << "the yellow brick is light";
 }
 
 TEST(PicturesTest, StaffShelvesLeaveTheImprintsVisible)

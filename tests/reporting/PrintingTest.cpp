@@ -306,6 +306,19 @@ TEST_F(PrintingTest, AWorksheetWithoutATablePrintsNothing)
     EXPECT_EQ(workbook->Print(L"Office_PDF", MakeReportHeader(L"Игра", L"00917", L"Вася")), nullptr);
 }
 
+TEST_F(PrintingTest, DialogShowsItsWholeSheetUnsqueezed)
+{
+    // The dialog's own backdrop lies over the stretched screen backdrop: its paper sheet ends inside the
+    // dialog, its orange edge 7 pixels above the dialog's bottom and sky below it, where the squeezed
+    // screen backdrop would show its sheet running off the edge.
+    OpenDialog({});
+    Frame();
+    const std::uint32_t edge = Pixel(220 + 180, 125 + 243);
+    const std::uint32_t sky = Pixel(220 + 180, 125 + 247);
+    EXPECT_EQ(edge & 0xFFFFFFu, 0xF3B65Eu) << std::hex << edge;
+    EXPECT_GT(sky & 0xFFu, (sky >> 16) & 0xFFu) << "sky, bluer than red: " << std::hex << sky;
+}
+
 // ---------------------------------------------------------------------------------------------------------------------
 // A scheduler that hangs
 

@@ -29,8 +29,8 @@ protected:
         const auto bytes = FindEmbedded(std::string_view("ENDHELPSOUND"));
         ids[L"ENDHELPSOUND"] = GetSoundSystem()->CreateSoundFromMemory(L"ENDHELPSOUND", bytes.data(), bytes.size());
     }
-    // Lets the 75.87 s commentary play out.
-    void PlayCommentary() { program.Wait(76500, 250); }
+    // Lets the 88 s commentary play out.
+    void PlayCommentary() { program.Wait(88500, 250); }
     // The three closing pictures of the screen on top, at layer 1000.
     std::vector<IMControl*> KeyPictures() { return TopScreen()->layers[1000]; }
 

@@ -41,6 +41,17 @@ TEST_F(SaveAs, ProposesTheDefaultFileAndSavesThere)
     EXPECT_NE(TopScreen(), dialog) << "a successful save closes the dialog";
 }
 
+TEST_F(SaveAs, ShowsItsWholeSheetUnsqueezed)
+{
+    // The dialog's own backdrop lies over the stretched screen backdrop: its paper sheet ends inside the
+    // dialog, its orange edge 7 pixels above the dialog's bottom and sky below it.
+    ASSERT_NE(dialog, nullptr);
+    const std::uint32_t edge = program.Pixel(220 + 180, 225 + 143);
+    const std::uint32_t sky = program.Pixel(220 + 180, 225 + 147);
+    EXPECT_EQ(edge & 0xFFFFFFu, 0xF3B65Eu) << std::hex << edge;
+    EXPECT_GT(sky & 0xFFu, (sky >> 16) & 0xFFu) << "sky, bluer than red: " << std::hex << sky;
+}
+
 TEST_F(SaveAs, AnotherFolderGetsTheFileAndTheDefaultIsStillWrittenAtTheEnd)
 {
     std::filesystem::create_directory(folder.path / "elsewhere");

@@ -158,7 +158,7 @@ def TruePeakCurve(frames, threshold):
 
 
 def Level(frames, rate, targetLufs, ceilingDbtp, rounds=6):
-    """Frames brought to `target_lufs` integrated loudness, their true peaks limited to `ceiling_dbtp`.
+    """Frames brought to `targetLufs` integrated loudness, their true peaks limited to `ceilingDbtp`.
 
     One overall gain sets the loudness; where that gain pushes a peak over the ceiling, a smooth limiter
     curve takes it down, and the gain is measured again, until the loudness is within 0.05 LU of the target.
@@ -177,4 +177,4 @@ def Level(frames, rate, targetLufs, ceilingDbtp, rounds=6):
         lufs, peak = MeasureFrames(current, rate)
         if abs(lufs - targetLufs) <= 0.05 and peak <= ceilingDbtp + 0.05:
             return current, (lufs, peak)
-    sys.exit(f"level: could not reach {target_lufs} LUFS under {ceiling_dbtp} dBTP (got {lufs:.2f}, {peak:.2f})")
+    sys.exit(f"level: could not reach {targetLufs} LUFS under {ceilingDbtp} dBTP (got {lufs:.2f}, {peak:.2f})")

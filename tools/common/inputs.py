@@ -7,7 +7,7 @@ Each generator that is too slow to run on every change records, in its catalogue
     # inputs sha256 <hex>
 
 holding the fingerprint of the files it was made from (its sources in data/src, the tools that make it and,
-for the filmed instruction, the game's own drawing of the board). A change to any of them changes the
+for the filmed instruction and the commentary that carries its sounds, the game's own board). A change to any of them changes the
 fingerprint, so a generated file that was not made again is found without making it:
 
     tools/common/inputs.py --check      compare every recorded fingerprint with the files as they are now
@@ -25,6 +25,17 @@ from pathlib import Path
 
 Root = Path(__file__).resolve().parents[2]
 
+# The demonstration the instruction's camera plays on the real board (tools/film): the camera, the board's
+# code and its pictures (bricks are caught by their alpha), and the sounds it plays. The commentary carries
+# what it plays and the film shows it, with the praise clips that open over the board.
+Demonstration = [
+    "tools/film/*.cpp", "tools/film/*.h", "tools/film/CMakeLists.txt", "tools/film/camera.py",
+    "data/src/speech/commentary.txt", "data/src/film/*", "data/src/pictures/skin/keycap.svg",
+    "tools/pictures/svgrender.py",
+    "exercise/*.cpp", "exercise/*.h", "data/pictures/board/*", "data/pictures/skin/ExitButton*",
+    "data/sounds/*.ogg",
+]
+
 # Catalogue fragment -> the files (glob patterns relative to the repository) it is made from. Each list
 # names the generator and the modules it imports, its sources, and the generated media it builds on.
 Inputs = {
@@ -36,21 +47,18 @@ Inputs = {
     ],
     "speech.txt": [
         "tools/speech/*", "tools/audio/*.py", "tools/common/packages.py",
-        "data/src/speech/phrases.txt", "data/src/speech/commentary.txt",
-    ],
+        "data/src/speech/phrases.txt",
+    ] + Demonstration,
     "video.txt": [
         "tools/video/*", "tools/pictures/svgrender.py", "tools/audio/*.py", "tools/speech/speechsources.py",
         "tools/common/packages.py",
-        "data/src/video/*", "data/src/speech/phrases.txt", "data/fonts/*.ttf",
+        "data/src/video/*", "data/src/speech/phrases.txt", "data/speech/*_sound.ogg", "data/fonts/*.ttf",
     ],
     "film.txt": [
-        "tools/film/*", "tools/video/TheoraEncoder.*", "tools/video/CMakeLists.txt",
-        "tools/pictures/svgrender.py", "tools/speech/speechsources.py", "tools/common/packages.py",
-        "data/src/speech/commentary.txt", "data/src/film/*", "data/src/pictures/skin/keycap.svg",
-        # The board the camera films: its code and its pictures, and the praise clips that open over it.
-        "exercise/*.cpp", "exercise/*.h", "data/pictures/board/*", "data/pictures/skin/ExitButton*",
+        "tools/film/generate", "tools/video/TheoraEncoder.*", "tools/video/CMakeLists.txt",
+        "tools/speech/speechsources.py", "tools/common/packages.py",
         "data/pictures/praise/*", "data/video/*_video.ogv",
-    ],
+    ] + Demonstration,
 }
 
 Marker = "# inputs sha256 "

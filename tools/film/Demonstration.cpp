@@ -303,10 +303,11 @@ bool Demonstration::Follow(const Direction& d, std::string& error)
     static const std::regex wander(R"(\bglides slowly along the four bank shelves\b)");
     static const std::regex moveOntoBrick(R"(\bmoves onto brick (\d+)\b)");
     static const std::regex carry(R"(\bcarries brick (\d+) to (upper|lower) slot (\d+)\b)");
-    static const std::regex tryBrick(R"(\btakes (?:long |short )?brick (\d+)\b.*\blets it go\b)");
+    static const std::regex carryOver(R"(\bcarries brick (\d+) over the (upper|lower) shelf\b)");
+    static const std::regex carryBack(R"(\bcarries brick (\d+) back to its place in the bank and lets it go\b)");
     static const std::regex drag(
         R"(^(?:(?:the hand|it) drags )?(?:long |short )?brick (\d+) to (upper|lower) slot (\d+)\b)");
-    static const std::regex still(R"(\bthe praise cloud's last frame, still\b)");
+    static const std::regex still(R"(\bthe board as the game begins, still\b)");
     static const std::regex keycap(R"(\bthe keycap (F\d+)\b)");
     static const std::regex aboutTheHand(R"(^(?:the hand|it)\b)");
 
@@ -374,23 +375,30 @@ bool Demonstration::Follow(const Direction& d, std::string& error)
         }
         PutBrick(d.from, d.to - 0.1, shelf, slot, text);
         note("carry brick " + m[1].str() + " to " + m[2].str() + " slot " + m[3].str());
-    } else if (std::regex_search(text, m, tryBrick)) {
-        // Taken, listened to, carried a little towards the staff and let go short of it: back home it goes.
-        const int sound = std::stoi(m[1]);
-        if (!places.bricks.count(sound)) {
-            error = "there is no brick " + m[1].str();
+    } else if (std::regex_search(text, m, carryOver)) {
+        // Held up over a shelf of the staff without letting go, as a pupil does who is still deciding.
+        const int shelf = shelfOf(m[2]);
+        if (heldBrick != std::stoi(m[1])) {
+            error = "the hand does not hold brick " + m[1].str();
             return false;
         }
-        GlideTo(d.from, d.from + 0.22 * span, BrickCentre(sound));
-        if (!TakeBrick(d.from + 0.25 * span, sound, error))
+        const std::vector<Rect>& slots = places.slots[shelf];
+        const Rect& over = slots[slots.size() / 2];
+        MoveTo(d.from, d.to, {over.left + grab.x, over.top - LiftPixels + grab.y});
+        Expect(d.to, Expectation::BrickHeld, text, heldBrick);
+        note("carry brick " + m[1].str() + " over the " + m[2].str() + " shelf");
+    } else if (std::regex_search(text, m, carryBack)) {
+        // Back to where it was taken and let go: it lies in its place in the bank again.
+        if (heldBrick != std::stoi(m[1])) {
+            error = "the hand does not hold brick " + m[1].str();
             return false;
-        Expect(d.from + 0.25 * span + 0.5, Expectation::BrickHeld, text, sound);
-        const PointF hand = keys.back().point;
-        MoveTo(d.from + 0.55 * span, d.from + 0.75 * span, {hand.x + 25.0, hand.y - 30.0});
-        Release(d.from + 0.82 * span);
-        Expect(d.from + 0.82 * span + 0.04, Expectation::BrickHome, text, sound);
+        }
+        const Rect& home = places.bricks.at(heldBrick);
+        MoveTo(d.from, d.to - 0.06, {home.left + grab.x, home.top + grab.y});
+        Release(d.to);
+        Expect(d.to + 0.04, Expectation::BrickHome, text, heldBrick);
         heldBrick = 0;
-        note("try brick " + m[1].str() + " and let it go back home");
+        note("carry brick " + m[1].str() + " back to the bank and let it go");
     } else if (std::regex_search(text, m, drag)) {
         const int sound = std::stoi(m[1]);
         const int shelf = shelfOf(m[2]);

@@ -6,7 +6,8 @@
 //
 // The planner understands the directions the commentary's script uses: the hand resting, gliding to a
 // button or a brick, pressing a button, wandering along the bank, holding a brick, carrying or dragging a
-// brick into a slot of the staff, trying a brick and letting it go back, the still praise and the keycaps.
+// brick into a slot of the staff, holding one over a shelf and carrying it back to the bank, the still
+// board of the ending and the keycaps.
 // A clause about the hand that it does not understand is an error; any other clause describes what the game
 // does by itself and is only listed.
 
@@ -80,7 +81,8 @@ public:
     std::vector<MouseButtonChange> buttonChanges;                // in time order
     std::vector<Expectation> expectations;                       // in time order
     std::vector<Keycap> keycaps;                                 // in time order
-    double stillFrom = std::numeric_limits<double>::infinity();  // the picture stands still from here on
+    double stillFrom = std::numeric_limits<double>::infinity();  // from here on the picture turns into the board
+                                                                 // as the game begins and stands still
     std::vector<std::string> notes;                              // what each direction became, for the log
 
 private:

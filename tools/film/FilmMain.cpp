@@ -3,11 +3,16 @@
 // calendar time, so the bank is laid out the same way every time); the demonstration planned from the
 // commentary's stage directions drives it through the main window's real window procedure; every 40 ms of
 // the program's time one frame is read back from the render device, the hand is drawn over it, and the
-// frames are encoded as Ogg Theora without sound. The same inputs always give the same bytes.
+// frames are encoded as Ogg Theora without sound. What the game played meanwhile (the melody, the bricks,
+// the staff, the praise word) can be written as a WAV file, so the commentary can carry the sounds the
+// picture shows at the moments it shows them. The same inputs always give the same bytes.
 //
 //   zv_film --script commentary.txt --hand hand.png --hand-pressed pressed.png --hotspot X,Y
-//           [--keycap F1=f1.png ...] --frames N [--quality Q] [--keyframe-interval K] [--serial S]
-//           --output video.ogv
+//           [--keycap F1=f1.png ...] [--frames N] [--quality Q] [--keyframe-interval K] [--serial S]
+//           [--output video.ogv] [--soundtrack sound.wav]
+//
+// Without --frames the video lasts as long as the commentary (its `length`, in whole frames). Without
+// --output no frame is encoded: the run only records the soundtrack.
 //
 // Exit status 0 when the video is written, 1 when filming fails (the board did not do what a direction
 // expects), 2 for wrong arguments.
@@ -33,6 +38,7 @@
 #include "tools/film/Overlay.h"
 #include "tools/video/TheoraEncoder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -53,6 +59,7 @@ constexpr int Height = 600;
 constexpr int Fps = 25;
 constexpr int StepMs = 5;  // the program's turns between two frames come this often, as its loop runs them
 constexpr int StepsPerFrame = 1000 / Fps / StepMs;
+constexpr double Dissolve = 0.6;  // seconds the last picture takes to turn into the board as the game begins
 
 // The calendar time the board is built at: it seeds the bank's layout and the choice of the praise.
 constexpr std::time_t FilmTime = 1'765'000'000;
@@ -71,8 +78,8 @@ const std::vector<int> LowerSolution {134, 135, 136}, LowerSolutionSlots {0, 4, 
 
 constexpr std::string_view Usage
     = "usage: zv_film --script commentary.txt --hand hand.png --hand-pressed pressed.png --hotspot X,Y\n"
-      "               [--keycap NAME=picture.png ...] --frames N [--quality 0-63] [--keyframe-interval N]\n"
-      "               [--serial N] --output video.ogv\n";
+      "               [--keycap NAME=picture.png ...] [--frames N] [--quality 0-63] [--keyframe-interval N]\n"
+      "               [--serial N] [--output video.ogv] [--soundtrack sound.wav]\n";
 
 struct Options {
     std::string script;
@@ -80,9 +87,10 @@ struct Options {
     std::string handPressed;
     PointF hotspot;                              // the fingertip in the hand's pictures
     std::map<std::string, std::string> keycaps;  // name -> picture
-    int frames = 0;
+    int frames = 0;                              // 0: as many as the commentary lasts
     TheoraSettings settings;
-    std::string output;
+    std::string output;      // the video; empty for none
+    std::string soundtrack;  // the game's sound as WAV; empty for none
 };
 
 bool ParseNumber(std::string_view text, long long low, long long high, long long& value)
@@ -137,14 +145,16 @@ bool ParseArguments(int argc, char** argv, Options& options, std::string& error)
             options.settings.serial = static_cast<std::uint32_t>(number);
         } else if (name == "--output") {
             options.output = value;
+        } else if (name == "--soundtrack") {
+            options.soundtrack = value;
         } else {
             error = "cannot use " + std::string(name) + " " + value;
             return false;
         }
     }
-    if (options.script.empty() || options.hand.empty() || options.handPressed.empty() || options.frames == 0
-        || options.output.empty()) {
-        error = "--script, --hand, --hand-pressed, --frames and --output are required";
+    if (options.script.empty() || options.hand.empty() || options.handPressed.empty()
+        || (options.output.empty() && options.soundtrack.empty())) {
+        error = "--script, --hand, --hand-pressed and --output or --soundtrack are required";
         return false;
     }
     return true;
@@ -175,7 +185,7 @@ public:
         ::setenv("SDL_AUDIODRIVER", "dummy", 1);
         SetClock(&clock);
         SetTimeSource(&FixedTime);
-        auto output = std::make_unique<AudioManualOutput>(false);
+        auto output = std::make_unique<AudioManualOutput>(true);
         audio = output.get();
         app = GetApp(WindowTitleText, std::move(output));
         window = app->mainWindow.get();
@@ -412,6 +422,18 @@ void DrawKeycaps(std::vector<std::uint8_t>& frame, double t, const std::vector<K
             Height / 2.0 - cap.height * scale / 2.0, scale);
     }
 }
+// The picture at time t of the ending: the program's last picture dissolving into the board as the game
+// began, so the closing keys lie over the board the pupil is about to play on.
+std::vector<std::uint8_t> Ending(
+    const std::vector<std::uint8_t>& last, const std::vector<std::uint8_t>& start, double since)
+{
+    const double u = std::clamp(since / Dissolve, 0.0, 1.0);
+    const double w = u * u * (3.0 - 2.0 * u);
+    std::vector<std::uint8_t> out(last.size());
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<std::uint8_t>(std::lround(last[i] + (double(start[i]) - last[i]) * w));
+    return out;
+}
 
 struct FileCloser {
     void operator()(FILE* file) const
@@ -419,6 +441,137 @@ struct FileCloser {
         if (file)
             std::fclose(file);
     }
+};
+
+void PutLittleEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// The samples as a 16-bit stereo PCM WAV file at the output's rate, written whole or not at all.
+bool WriteWav(const std::string& path, const std::vector<std::int16_t>& samples, std::string& error)
+{
+    const std::uint64_t dataBytes = samples.size() * sizeof(std::int16_t);
+    if (dataBytes > 0xFFFFFF00u) {
+        error = "the soundtrack is too long for a WAV file";
+        return false;
+    }
+    std::vector<std::uint8_t> header;
+    const std::uint32_t rate = AudioOutput::Rate;
+    header.insert(header.end(), {'R', 'I', 'F', 'F'});
+    PutLittleEndian(header, static_cast<std::uint32_t>(36 + dataBytes), 4);
+    header.insert(header.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    PutLittleEndian(header, 16, 4);
+    PutLittleEndian(header, 1, 2);  // PCM
+    PutLittleEndian(header, 2, 2);  // channels
+    PutLittleEndian(header, rate, 4);
+    PutLittleEndian(header, rate * 4, 4);
+    PutLittleEndian(header, 4, 2);
+    PutLittleEndian(header, 16, 2);
+    header.insert(header.end(), {'d', 'a', 't', 'a'});
+    PutLittleEndian(header, static_cast<std::uint32_t>(dataBytes), 4);
+    std::vector<std::uint8_t> body;
+    body.reserve(dataBytes);
+    for (std::int16_t sample : samples)
+        PutLittleEndian(body, static_cast<std::uint16_t>(sample), 2);
+    const std::string temporary = path + ".part";
+    FILE* out = std::fopen(temporary.c_str(), "wb");
+    bool written = out && std::fwrite(header.data(), 1, header.size(), out) == header.size()
+        && std::fwrite(body.data(), 1, body.size(), out) == body.size();
+    if (out)
+        written = std::fclose(out) == 0 && written;
+    std::error_code code;
+    if (written)
+        std::filesystem::rename(temporary, path, code);
+    if (!written || code) {
+        std::remove(temporary.c_str());
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+// Where the encoded frames go: a file written under a temporary name and renamed when whole, or nowhere
+// when the run only records the soundtrack.
+class VideoFile {
+public:
+    explicit VideoFile(const std::string& path)
+        : path(path)
+        , temporary(path + ".part")
+    {
+    }
+    ~VideoFile()
+    {
+        if (!done && file) {
+            file.reset();
+            std::remove(temporary.c_str());
+        }
+    }
+    VideoFile(const VideoFile&) = delete;
+    VideoFile& operator=(const VideoFile&) = delete;
+
+    bool Begin(const TheoraSettings& settings, std::string& error)
+    {
+        if (path.empty())
+            return true;
+        file.reset(std::fopen(temporary.c_str(), "wb"));
+        if (!file) {
+            error = "cannot write " + temporary;
+            return false;
+        }
+        encoder = std::make_unique<TheoraEncoder>([this](const unsigned char* data, std::size_t size) {
+            return std::fwrite(data, 1, size, file.get()) == size;
+        });
+        if (!encoder->Begin(settings)) {
+            error = encoder->Error();
+            return false;
+        }
+        return true;
+    }
+    bool Wanted() const { return encoder != nullptr; }
+    bool Add(const std::vector<std::uint8_t>& frame, std::string& error)
+    {
+        if (!encoder || encoder->AddFrame(frame))
+            return true;
+        error = encoder->Error();
+        return false;
+    }
+    bool Finish(std::string& error)
+    {
+        if (!encoder)
+            return true;
+        if (!encoder->Finish()) {
+            error = encoder->Error();
+            return false;
+        }
+        if (std::fflush(file.get()) != 0 || std::ferror(file.get()) || std::fclose(file.release()) != 0) {
+            error = "cannot write " + temporary;
+            return false;
+        }
+        std::error_code code;
+        std::filesystem::rename(temporary, path, code);
+        if (code) {
+            error = "cannot rename " + temporary + ": " + code.message();
+            return false;
+        }
+        done = true;
+        return true;
+    }
+    std::string Summary() const
+    {
+        if (!encoder)
+            return "no video";
+        return path + ": " + std::to_string(encoder->FramesAdded()) + " frames, "
+            + std::to_string(std::filesystem::file_size(path)) + " bytes";
+    }
+
+private:
+    const std::string path;
+    const std::string temporary;
+    std::unique_ptr<FILE, FileCloser> file;
+    std::unique_ptr<TheoraEncoder> encoder;  // made by Begin, when there is a file to write
+    bool done = false;
 };
 
 int Film(const Options& options)
@@ -430,8 +583,9 @@ int Film(const Options& options)
         std::cerr << "zv_film: " << error << "\n";
         return 1;
     }
-    if (options.frames < script.length * Fps) {
-        std::cerr << "zv_film: " << options.frames << " frames end before the commentary's " << script.length << " s\n";
+    const int frames = options.frames ? options.frames : static_cast<int>(std::ceil(script.length * Fps - 1e-6));
+    if (frames < script.length * Fps - 1e-6) {
+        std::cerr << "zv_film: " << frames << " frames end before the commentary's " << script.length << " s\n";
         return 1;
     }
     OverlayPicture hand, handPressed;
@@ -474,35 +628,27 @@ int Film(const Options& options)
             return 1;
         }
 
-    const std::string temporary = options.output + ".part";
-    std::unique_ptr<FILE, FileCloser> out(std::fopen(temporary.c_str(), "wb"));
-    if (!out) {
-        std::cerr << "zv_film: cannot write " << temporary << "\n";
-        return 1;
-    }
-    TheoraEncoder encoder(
-        [&out](const unsigned char* data, std::size_t size) { return std::fwrite(data, 1, size, out.get()) == size; });
     TheoraSettings settings = options.settings;
     settings.width = Width;
     settings.height = Height;
     settings.fpsNumerator = Fps;
     settings.fpsDenominator = 1;
     settings.title = "Звонкары 149";
-    auto fail = [&](const std::string& message) {
+    VideoFile video(options.output);
+    auto fail = [](const std::string& message) {
         std::cerr << "zv_film: " << message << "\n";
-        out.reset();
-        std::remove(temporary.c_str());
         return 1;
     };
-    if (!encoder.Begin(settings))
-        return fail(encoder.Error());
+    if (!video.Begin(settings, error))
+        return fail(error);
 
     Chronicle chronicle;
     std::vector<std::uint8_t> picture;  // the program's last frame
+    std::vector<std::uint8_t> start;    // the board as the game began
     std::size_t nextExpectation = 0;
     Point mouse {-1, -1};
     bool down = false;
-    for (frame = 0; frame < options.frames; ++frame) {
+    for (frame = 0; frame < frames; ++frame) {
         const double t = double(frame) / Fps;
         const PointF handAt = demonstration.HandAt(t);
         const bool pressed = demonstration.ButtonDownAt(t);
@@ -518,7 +664,10 @@ int Film(const Options& options)
             mouse = at;
             down = pressed;
             program.Turn(true);
-            picture = program.ReadFrame();
+            if (video.Wanted() || frame == 0)
+                picture = program.ReadFrame();
+            if (frame == 0)
+                start = picture;
             chronicle.Look(frame, *board, program);
             if (completedFrame == frame)
                 chronicle.Add(frame, "the staff announces the solution: the praise");
@@ -530,34 +679,38 @@ int Film(const Options& options)
                     return fail("at " + Seconds(frame) + ", after \"" + e.clause + "\": " + why);
             }
         } else if (frame > 0 && double(frame - 1) / Fps < demonstration.stillFrom) {
-            chronicle.Add(frame, "the picture stands still");
+            chronicle.Add(frame, "the picture turns into the board as the game began and stands still");
         }
-        std::vector<std::uint8_t> shown = picture;
+        if (!video.Wanted())
+            continue;
+        std::vector<std::uint8_t> shown
+            = t < demonstration.stillFrom ? picture : Ending(picture, start, t - demonstration.stillFrom);
         DrawKeycaps(shown, t, demonstration.keycaps, keycaps);
-        // Whole pixels, so the hand stays as crisp as it was drawn.
-        (pressed ? handPressed : hand)
-            .DrawOnto(shown, Width, Height, std::round(handAt.x - options.hotspot.x),
-                std::round(handAt.y - options.hotspot.y));
-        if (!encoder.AddFrame(shown))
-            return fail(encoder.Error());
+        // Whole pixels, so the hand stays as crisp as it was drawn; it fades away with the ending's dissolve,
+        // leaving the board as the pupil will find it.
+        const double handOpacity
+            = t < demonstration.stillFrom ? 1.0 : 1.0 - std::clamp((t - demonstration.stillFrom) / Dissolve, 0.0, 1.0);
+        if (handOpacity > 0.0)
+            (pressed ? handPressed : hand)
+                .DrawOnto(shown, Width, Height, std::round(handAt.x - options.hotspot.x),
+                    std::round(handAt.y - options.hotspot.y), 1.0, handOpacity);
+        if (!video.Add(shown, error))
+            return fail(error);
     }
     if (nextExpectation < demonstration.expectations.size())
         return fail("the video ends before \"" + demonstration.expectations[nextExpectation].clause + "\"");
-    if (!encoder.Finish())
-        return fail(encoder.Error());
-    if (std::fflush(out.get()) != 0 || std::ferror(out.get()))
-        return fail("cannot write " + temporary);
-    out.reset();
-    std::error_code code;
-    std::filesystem::rename(temporary, options.output, code);
-    if (code)
-        return fail("cannot rename " + temporary + ": " + code.message());
+    if (!video.Finish(error))
+        return fail(error);
+    if (!options.soundtrack.empty() && !WriteWav(options.soundtrack, program.audio->Samples(), error))
+        return fail(error);
 
     for (const std::string& line : chronicle.lines)
         std::cout << "seen " << line << "\n";
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::cout << "zv_film: " << options.output << ": " << encoder.FramesAdded() << " frames, "
-              << std::filesystem::file_size(options.output) << " bytes, filmed in " << std::lround(wall) << " s\n";
+    std::cout << "zv_film: " << video.Summary() << ", " << frames << " frames long";
+    if (!options.soundtrack.empty())
+        std::cout << ", soundtrack " << options.soundtrack << " " << program.audio->Samples().size() / 2 << " frames";
+    std::cout << ", filmed in " << std::lround(wall) << " s\n";
     return 0;
 }
 

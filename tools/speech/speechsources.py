@@ -71,16 +71,21 @@ class Phrase:
     sparkle: float  # start of the chime after the word, seconds; 0 for none
     say: str        # the words as written
     voice: str      # the words as the voice is to say them: stress marks '+' before vowels
+    pace: float     # the most syllables a second the voice may speak; 0 for its own pace
+    rise: float     # semitones the voice climbs over the end of the words, as in a cheer; 0 for none
 
 
 def ReadPhrases(path: Path = SpeechSources / "phrases.txt") -> list:
     phrases = []
     for block in ReadBlocks(path):
-        fields = _Fields(path, block, {"key", "role", "length", "rate", "start", "say"}, {"voice", "sparkle"})
+        fields = _Fields(path, block, {"key", "role", "length", "rate", "start", "say"},
+                         {"voice", "sparkle", "pace", "rise"})
+        optional = {name: _Number(path, block, fields, name) if name in fields else 0.0
+                    for name in ("sparkle", "pace", "rise")}
         phrases.append(Phrase(fields["key"], fields["role"], _Number(path, block, fields, "length"),
                               int(_Number(path, block, fields, "rate")), _Number(path, block, fields, "start"),
-                              _Number(path, block, fields, "sparkle") if "sparkle" in fields else 0.0,
-                              fields["say"], fields.get("voice", fields["say"])))
+                              optional["sparkle"], fields["say"], fields.get("voice", fields["say"]),
+                              optional["pace"], optional["rise"]))
     return phrases
 
 
@@ -98,6 +103,8 @@ class Commentary:
     role: str
     length: float
     rate: int
+    pace: float      # the most syllables a second the voice may speak
+    under: float     # dB the game's sounds stay below the voice while it speaks
     sentences: list
 
 
@@ -105,7 +112,7 @@ def ReadCommentary(path: Path = SpeechSources / "commentary.txt") -> Commentary:
     blocks = ReadBlocks(path)
     if not blocks:
         raise SystemExit(f"{path.name}: empty")
-    head = _Fields(path, blocks[0], {"key", "role", "length", "rate"}, set())
+    head = _Fields(path, blocks[0], {"key", "role", "length", "rate", "pace", "under"}, set())
     sentences = []
     for block in blocks[1:]:
         fields = _Fields(path, block, {"at", "say", "video"}, {"voice"})
@@ -115,4 +122,5 @@ def ReadCommentary(path: Path = SpeechSources / "commentary.txt") -> Commentary:
         if later.at <= earlier.at:
             raise SystemExit(f"{path.name}: the sentence at {later.at} s does not come after the one at {earlier.at} s")
     return Commentary(head["key"], head["role"], _Number(path, blocks[0], head, "length"),
-                      int(_Number(path, blocks[0], head, "rate")), sentences)
+                      int(_Number(path, blocks[0], head, "rate")), _Number(path, blocks[0], head, "pace"),
+                      _Number(path, blocks[0], head, "under"), sentences)

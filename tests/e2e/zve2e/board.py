@@ -22,6 +22,7 @@ GramophoneButton = (603, 340)   # the middle of (581, 318)-(625, 362)
 StaffPlayButton = (423, 56)     # the middle of (401, 34)-(445, 78)
 PlayheadBox = (113, 80, 431, 267)
 PlayheadColour = (255, 45, 85)
+PlayheadDashColour = (7, 33, 52)   # the ink between the playhead's red dashes
 
 
 class Generator:
@@ -108,11 +109,16 @@ def FindBoard(pictures, view: image.GameView, seconds: range):
 
 
 def PlayheadShown(view: image.GameView) -> bool:
-    """The staff's playhead: a vertical line in its colour somewhere between x = 113 and 430."""
+    """The staff's playhead: a vertical line somewhere between x = 113 and 430, red dashes with ink between
+    them (5 and 3 pixels), so a red brick's face is not taken for it."""
     left, top, right, bottom = PlayheadBox
+    rows = range(top + 10, bottom - 10)
     for x in range(left, right):
-        hits = sum(1 for y in range(top + 10, bottom - 10, 20)
-                   if image.Near(view.Pixel(x, y), PlayheadColour, 40))
-        if hits >= 7:
+        red = ink = 0
+        for y in rows:
+            pixel = view.Pixel(x, y)
+            red += image.Near(pixel, PlayheadColour, 40)
+            ink += image.Near(pixel, PlayheadDashColour, 40)
+        if red >= 0.4 * len(rows) and ink >= 0.2 * len(rows):
             return True
     return False
