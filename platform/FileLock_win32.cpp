@@ -4,7 +4,6 @@
 
 #include <thread>
 
-#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -13,20 +12,10 @@ namespace {
 // How often a waiting lock is tried again: short against the few milliseconds a save holds it.
 constexpr std::chrono::milliseconds RetryInterval {5};
 
-// The file opened for reading and writing, as a C run-time descriptor that owns the handle; -1 when it cannot be
-// opened (the error is GetLastError's). A symbolic link or junction planted under the name is opened as itself, not
-// followed, and then refused as not a regular file.
+// The lock file, which no one renames or removes.
 int OpenForLocking(const std::string& path, DWORD disposition)
 {
-    const HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
-        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return -1;
-    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
-    if (fd < 0)
-        ::CloseHandle(file);
-    return fd;
+    return OpenSharedDescriptor(path, disposition, false);
 }
 
 bool IsRegularFile(int fd)

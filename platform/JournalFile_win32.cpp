@@ -12,7 +12,6 @@
 #include <ctime>
 #include <random>
 
-#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -31,18 +30,10 @@ std::string Describe(const std::string& what, const std::string& path)
     return what + " " + path + ": " + WindowsErrorText(::GetLastError());
 }
 
-// The file as a C run-time descriptor that owns its handle; -1 when it cannot be opened. A reparse point planted
-// under the name is opened as itself and then refused as not a regular file.
+// A journal's file, which its program renames and removes while it is open.
 int Open(const std::string& path, DWORD disposition)
 {
-    const HANDLE file = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, ShareAll, nullptr,
-        disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return -1;
-    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
-    if (fd < 0)
-        ::CloseHandle(file);
-    return fd;
+    return OpenSharedDescriptor(path, disposition, true);
 }
 
 // Whether the open file is a regular file that still has a name: a program that replayed it first has removed it.

@@ -2,6 +2,8 @@
 
 #include "platform/Utf8.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 std::wstring WidePath(const std::string& utf8Path)
@@ -26,4 +28,17 @@ std::string WindowsErrorText(unsigned long code)
     while (!description.empty() && (description.back() == L' ' || description.back() == L'.'))
         description.pop_back();
     return ToUtf8(description) + " (error " + std::to_string(code) + ")";
+}
+
+int OpenSharedDescriptor(const std::string& utf8Path, unsigned long disposition, bool removable)
+{
+    const HANDLE file = ::CreateFileW(WidePath(utf8Path).c_str(),
+        GENERIC_READ | GENERIC_WRITE | (removable ? DELETE : 0), FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
+    if (fd < 0)
+        ::CloseHandle(file);
+    return fd;
 }
