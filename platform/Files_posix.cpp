@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <random>
 #include <string_view>
 #include <utility>
 

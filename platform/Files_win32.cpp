@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <random>
 #include <string_view>
 #include <thread>
 #include <utility>
